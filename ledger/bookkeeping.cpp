@@ -1,0 +1,162 @@
+#include "bookkeeping.h"
+
+#include "database.h"
+#include "error.h"
+#include "schema.h"
+
+#include <QSqlQuery>
+
+namespace ledger {
+
+namespace {
+
+void writeLines(const Connection &connection, qint64 journalId, const QVector<ExpenseLine> &lines)
+{
+    for (const ExpenseLine &line : lines) {
+        connection.insert(QStringLiteral("Rashod"), {{QStringLiteral("kod"), journalId},
+                                                     {QStringLiteral("names"), line.name},
+                                                     {QStringLiteral("price"), QVariant::fromValue(line.price)},
+                                                     {QStringLiteral("counts"), QVariant::fromValue(line.counts)},
+                                                     {QStringLiteral("doc"), line.document},
+                                                     {QStringLiteral("dates"), line.date}});
+    }
+}
+
+void checkAll(const QVector<ExpenseLine> &lines)
+{
+    for (const ExpenseLine &line : lines)
+        checkExpenseLine(line);
+}
+
+Money moneyOrZero(const QVariant &stored)
+{
+    return stored.isNull() ? Money() : Money::fromTicks(stored.toLongLong());
+}
+
+} // namespace
+
+void checkExpenseLine(const ExpenseLine &line)
+{
+    Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("names"), line.name);
+    Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("doc"), line.document);
+    if (!line.date.isValid())
+        throw ConversionError(QStringLiteral("'' is not a valid date"));
+    line.amount();
+}
+
+Money batchTotal(const QVector<ExpenseLine> &lines)
+{
+    Money total;
+    for (const ExpenseLine &line : lines)
+        total += line.amount();
+    return total;
+}
+
+qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines)
+{
+    checkAll(lines);
+    const Money total = batchTotal(lines);
+    Transaction transaction(connection);
+    const qint64 id = connection.insert(QStringLiteral("List"), {{QStringLiteral("names"), kExpenseName},
+                                                                 {QStringLiteral("suma"), QVariant::fromValue(total)}});
+    writeLines(connection, id, lines);
+    transaction.commit();
+    return id;
+}
+
+qint64 replaceExpenseBatch(const Connection &connection, qint64 editedId, const QVector<ExpenseLine> &lines)
+{
+    checkAll(lines);
+    const Money total = batchTotal(lines);
+    Transaction transaction(connection);
+    QSqlQuery edited = connection.run(QStringLiteral("SELECT dates FROM List WHERE id = ?"), {editedId});
+    if (!edited.next())
+        throw DatabaseError(QStringLiteral("Запись журнала %1 не найдена: возможно, она уже удалена.").arg(editedId));
+    const QVariant date = edited.value(0);
+    edited.finish();
+    deleteEntry(connection, editedId);
+    // The stored date text is carried over as it is, time of day included.
+    const qint64 id = connection.insert(QStringLiteral("List"), {{QStringLiteral("names"), kExpenseName},
+                                                                 {QStringLiteral("suma"), QVariant::fromValue(total)},
+                                                                 {QStringLiteral("dates"), date}});
+    writeLines(connection, id, lines);
+    transaction.commit();
+    return id;
+}
+
+void checkIncome(const QString &type, const QString &comment)
+{
+    Connection::checkText(QStringLiteral("List"), QStringLiteral("names"), kIncomePrefix + type);
+    Connection::checkText(QStringLiteral("List"), QStringLiteral("comments"), comment);
+    Connection::checkText(QStringLiteral("Dohod"), QStringLiteral("names"), type);
+}
+
+qint64 recordIncome(const Connection &connection, const QString &type, Money sum, const QString &comment,
+                    bool newType)
+{
+    checkIncome(type, comment);
+    Transaction transaction(connection);
+    const qint64 id = connection.insert(QStringLiteral("List"), {{QStringLiteral("names"), kIncomePrefix + type},
+                                                                 {QStringLiteral("suma"), QVariant::fromValue(sum)},
+                                                                 {QStringLiteral("comments"), comment}});
+    if (newType)
+        connection.insert(QStringLiteral("Dohod"), {{QStringLiteral("names"), type}});
+    transaction.commit();
+    return id;
+}
+
+void deleteEntry(const Connection &connection, qint64 journalId)
+{
+    connection.remove(QStringLiteral("List"), journalId);
+}
+
+qint64 bookLoanPayment(const Connection &connection, const QString &loanName, Money amount)
+{
+    return recordExpenseBatch(connection,
+                              {ExpenseLine{loanName, amount, Money::fromUnits(1), kLoanDocument, QDate::currentDate()}});
+}
+
+void storeRates(const Connection &connection, Money usd, Money eur, Money gbp)
+{
+    connection.insert(QStringLiteral("Valuta"), {{QStringLiteral("valuta1"), QStringLiteral("Доллар США")},
+                                                 {QStringLiteral("kurs1"), QVariant::fromValue(usd)},
+                                                 {QStringLiteral("valuta2"), QStringLiteral("Евро")},
+                                                 {QStringLiteral("kurs2"), QVariant::fromValue(eur)},
+                                                 {QStringLiteral("valuta3"), QStringLiteral("Фунт")},
+                                                 {QStringLiteral("kurs3"), QVariant::fromValue(gbp)}});
+}
+
+LedgerHeader readHeader(const Connection &connection)
+{
+    QSqlQuery q = connection.run(QStringLiteral("SELECT names, pas FROM VelTor ORDER BY id LIMIT 1"));
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("В базе данных нет заголовка (таблица VelTor пуста)"));
+    LedgerHeader header;
+    header.descriptionNull = q.value(0).isNull();
+    header.passwordNull = q.value(1).isNull();
+    header.description = q.value(0).toString();
+    header.password = q.value(1).toString();
+    q.finish();
+    return header;
+}
+
+void writeHeader(const Connection &connection, const QString &description, const QString &password)
+{
+    const QVariant id = connection.scalar(QStringLiteral("SELECT id FROM VelTor ORDER BY id LIMIT 1"));
+    if (id.isNull())
+        throw DatabaseError(QStringLiteral("В базе данных нет заголовка (таблица VelTor пуста)"));
+    connection.update(QStringLiteral("VelTor"), id.toLongLong(),
+                      {{QStringLiteral("pas"), password}, {QStringLiteral("names"), description}});
+}
+
+Totals readTotals(const Connection &connection)
+{
+    Totals totals;
+    totals.expenses = moneyOrZero(connection.scalar(QStringLiteral("SELECT ItogR FROM ItogRashod")));
+    totals.income = moneyOrZero(connection.scalar(QStringLiteral("SELECT ItogD FROM ItogDohod")));
+    totals.monthExpenses = moneyOrZero(connection.scalar(QStringLiteral("SELECT RashodM FROM Rashods")));
+    totals.monthIncome = moneyOrZero(connection.scalar(QStringLiteral("SELECT DohodM FROM Dohods")));
+    return totals;
+}
+
+} // namespace ledger

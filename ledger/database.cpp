@@ -1,0 +1,424 @@
+#include "database.h"
+
+#include "error.h"
+#include "money.h"
+#include "schema.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTemporaryFile>
+#include <QUrl>
+#include <QtEndian>
+
+namespace ledger {
+
+namespace {
+
+QAtomicInt g_connectionCounter;
+
+QString newConnectionName()
+{
+    return QStringLiteral("veltor-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1));
+}
+
+QString engineText(const QSqlError &error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.isEmpty() ? QStringLiteral("Ошибка базы данных") : text;
+}
+
+QString sqliteUri(const QString &path, const char *mode)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+           + QStringLiteral("?mode=") + QLatin1String(mode);
+}
+
+void removeConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// What the first 100 bytes of a file say about it, read without opening it as a database.
+struct Header
+{
+    bool sqlite = false;
+    quint32 applicationId = 0;
+    qint32 userVersion = 0;
+};
+
+Header readHeader(QFile &file)
+{
+    Header header;
+    const QByteArray bytes = file.read(100);
+    if (bytes.size() < 100 || !bytes.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return header;
+    header.sqlite = true;
+    header.userVersion = qFromBigEndian<qint32>(bytes.constData() + 60);
+    header.applicationId = qFromBigEndian<quint32>(bytes.constData() + 68);
+    return header;
+}
+
+bool isLockError(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    // SQLITE_BUSY (5) and SQLITE_LOCKED (6), also in their extended forms.
+    bool ok = false;
+    const int value = code.toInt(&ok);
+    return ok && ((value & 0xff) == 5 || (value & 0xff) == 6);
+}
+
+} // namespace
+
+Connection::Connection(QString path, QString connectionName)
+    : m_path(std::move(path))
+    , m_name(std::move(connectionName))
+{
+}
+
+Connection::~Connection()
+{
+    removeConnection(m_name);
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+void Connection::configure(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    // A rollback journal keeps each ledger one self-contained file; FULL makes every commit
+    // reach the disk before it is reported.
+    const char *const pragmas[] = {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL",
+                                   "PRAGMA journal_mode = DELETE"};
+    for (const char *pragma : pragmas) {
+        if (!q.exec(QLatin1String(pragma)))
+            throw DatabaseError(engineText(q.lastError()));
+    }
+}
+
+std::unique_ptr<Connection> Connection::open(const QString &path)
+{
+    using Reason = ConnectionError::Reason;
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw ConnectionError(Reason::Missing, path, QStringLiteral("Файл «%1» не найден.").arg(path));
+    if (!info.isFile())
+        throw ConnectionError(Reason::NotLedger, path, QStringLiteral("«%1» не является файлом.").arg(path));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConnectionError(Reason::NoPermission, path,
+                              QStringLiteral("Нет доступа на чтение файла «%1».").arg(path));
+    const Header header = readHeader(file);
+    file.close();
+    if (!header.sqlite || header.applicationId != quint32(schema::kApplicationId))
+        throw ConnectionError(Reason::NotLedger, path,
+                              QStringLiteral("Файл «%1» не является базой данных velTor.").arg(path));
+    if (header.userVersion > schema::currentVersion())
+        throw ConnectionError(Reason::TooNew, path,
+                              QStringLiteral("Файл «%1» создан более новой версией velTor.").arg(path));
+    if (!info.isWritable())
+        throw ConnectionError(Reason::NoPermission, path,
+                              QStringLiteral("Нет доступа на запись в файл «%1».").arg(path));
+
+    const QString name = newConnectionName();
+    std::unique_ptr<Connection> connection(new Connection(path, name));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(sqliteUri(path, "rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.open())
+        throw ConnectionError(Reason::Damaged, path, engineText(db.lastError()));
+
+    // Reading the catalog makes the engine look at the whole header: a damaged or truncated
+    // file fails here, before anything is written.
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
+            const QSqlError error = q.lastError();
+            throw ConnectionError(isLockError(error) ? Reason::Locked : Reason::Damaged, path,
+                                  isLockError(error)
+                                      ? QStringLiteral("Файл «%1» занят другой программой.").arg(path)
+                                      : engineText(error));
+        }
+        QStringList present;
+        while (q.next())
+            present << q.value(1).toString();
+        if (q.lastError().isValid())
+            throw ConnectionError(Reason::Damaged, path, engineText(q.lastError()));
+        for (const QString &required : schema::tables() + schema::views()) {
+            if (!present.contains(required))
+                throw ConnectionError(Reason::Damaged, path,
+                                      QStringLiteral("В файле «%1» нет объекта %2.").arg(path, required));
+        }
+    }
+
+    try {
+        configure(db);
+        if (header.userVersion < schema::currentVersion()) {
+            Transaction upgrade(*connection);
+            for (int version = header.userVersion; version < schema::currentVersion(); ++version) {
+                for (const QString &statement : schema::upgradeStatements(version))
+                    connection->run(statement);
+            }
+            connection->run(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion()));
+            upgrade.commit();
+        }
+    } catch (const DatabaseError &error) {
+        throw ConnectionError(Reason::Damaged, path, error.text());
+    }
+    return connection;
+}
+
+void Connection::create(const QString &path)
+{
+    const QFileInfo target(path);
+    if (target.exists() || target.isSymLink())
+        throw DatabaseError(QStringLiteral("Файл «%1» уже существует.").arg(path));
+    const QDir folder = target.absoluteDir();
+    if (!folder.exists())
+        throw DatabaseError(QStringLiteral("Папка «%1» не существует.").arg(QDir::toNativeSeparators(folder.path())));
+
+    // Built in a temporary file beside the target, so that the final move stays on one file
+    // system and a half-written ledger never carries the target's name.
+    QTemporaryFile temp(folder.filePath(QStringLiteral("_vel-XXXXXX.tor")));
+    if (!temp.open())
+        throw DatabaseError(QStringLiteral("Не удалось создать файл в папке «%1»: %2")
+                                .arg(QDir::toNativeSeparators(folder.path()), temp.errorString()));
+    const QString tempPath = temp.fileName();
+    temp.close();
+
+    {
+        const QString name = newConnectionName();
+        Connection connection(tempPath, name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(sqliteUri(tempPath, "rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        if (!db.open())
+            throw DatabaseError(engineText(db.lastError()));
+        configure(db);
+        Transaction build(connection);
+        for (const QString &statement : schema::createStatements())
+            connection.run(statement);
+        build.commit();
+    }
+
+    // QFile::rename never replaces an existing file.
+    if (!QFile::rename(tempPath, path)) {
+        if (QFileInfo::exists(path))
+            throw DatabaseError(QStringLiteral("Файл «%1» уже существует.").arg(path));
+        throw DatabaseError(QStringLiteral("Не удалось создать файл «%1».").arg(path));
+    }
+    temp.setAutoRemove(false);
+}
+
+QSqlQuery Connection::run(const QString &sql, const QVariantList &params) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw DatabaseError(engineText(q.lastError()));
+    for (const QVariant &param : params)
+        q.addBindValue(toStored(param));
+    if (!q.exec())
+        throw DatabaseError(engineText(q.lastError()));
+    return q;
+}
+
+QVariant Connection::scalar(const QString &sql, const QVariantList &params) const
+{
+    QSqlQuery q = run(sql, params);
+    QVariant value;
+    if (q.next())
+        value = q.value(0);
+    else if (q.lastError().isValid())
+        throw DatabaseError(engineText(q.lastError()));
+    q.finish();
+    return value;
+}
+
+void Connection::checkText(const QString &table, const QString &column, const QString &text)
+{
+    const int limit = schema::textLimit(table, column);
+    if (limit == 0)
+        return;
+    const QString caption = schema::columnCaption(table, column);
+    if (text.contains(QChar(0)))
+        throw DatabaseError(QStringLiteral("Поле «%1» содержит недопустимый символ (NUL).").arg(caption));
+    if (!QStringView(text).isValidUtf16())
+        throw DatabaseError(QStringLiteral("Поле «%1» содержит недопустимые символы.").arg(caption));
+    // The engine counts characters, not UTF-16 units: an emoji is one character.
+    qsizetype characters = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text.at(i).isLowSurrogate())
+            ++characters;
+    }
+    if (characters > limit)
+        throw DatabaseError(QStringLiteral("Текст поля «%1» слишком длинный: %2 символов, допускается не более %3.")
+                                .arg(caption)
+                                .arg(characters)
+                                .arg(limit));
+}
+
+namespace {
+
+void checkColumns(const QString &table, const Row &values)
+{
+    if (!schema::tables().contains(table))
+        throw DatabaseError(QStringLiteral("Нет таблицы %1").arg(table));
+    for (const auto &value : values) {
+        if (!schema::isKnownColumn(table, value.first))
+            throw DatabaseError(QStringLiteral("Нет поля %1.%2").arg(table, value.first));
+        if (value.second.typeId() == QMetaType::QString)
+            Connection::checkText(table, value.first, value.second.toString());
+    }
+}
+
+} // namespace
+
+qint64 Connection::insert(const QString &table, const Row &values) const
+{
+    checkColumns(table, values);
+    QString sql;
+    QVariantList params;
+    if (values.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+    } else {
+        QStringList columns, marks;
+        for (const auto &value : values) {
+            columns << value.first;
+            marks << QStringLiteral("?");
+            params << value.second;
+        }
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns.join(", "), marks.join(", "));
+    }
+    QSqlQuery q = run(sql, params);
+    const QVariant id = q.lastInsertId();
+    q.finish();
+    return id.toLongLong();
+}
+
+void Connection::update(const QString &table, qint64 id, const Row &values) const
+{
+    checkColumns(table, values);
+    if (values.isEmpty())
+        return;
+    QStringList sets;
+    QVariantList params;
+    for (const auto &value : values) {
+        sets << value.first + QStringLiteral(" = ?");
+        params << value.second;
+    }
+    params << id;
+    run(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(", ")), params);
+}
+
+void Connection::remove(const QString &table, qint64 id) const
+{
+    checkColumns(table, {});
+    run(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), {id});
+}
+
+Transaction::Transaction(const Connection &connection)
+    : m_connection(const_cast<Connection &>(connection))
+    , m_level(m_connection.m_transactionDepth)
+{
+    m_connection.run(m_level == 0 ? QStringLiteral("BEGIN IMMEDIATE")
+                                  : QStringLiteral("SAVEPOINT level%1").arg(m_level));
+    ++m_connection.m_transactionDepth;
+}
+
+void Transaction::commit()
+{
+    Q_ASSERT(!m_done);
+    m_connection.run(m_level == 0 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE level%1").arg(m_level));
+    m_done = true;
+    --m_connection.m_transactionDepth;
+}
+
+Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    --m_connection.m_transactionDepth;
+    try {
+        if (m_level == 0) {
+            m_connection.run(QStringLiteral("ROLLBACK"));
+        } else {
+            m_connection.run(QStringLiteral("ROLLBACK TO level%1").arg(m_level));
+            m_connection.run(QStringLiteral("RELEASE level%1").arg(m_level));
+        }
+    } catch (const Error &) {
+        // The engine may already have rolled back on its own (a full disk, for one).
+    }
+}
+
+QVariant toStored(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return value.toDate().toString(Qt::ISODate);
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return dt.date().toString(Qt::ISODate);
+        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::QString: {
+        // An empty text stays an empty text; only an invalid QVariant stands for NULL.
+        const QString text = value.toString();
+        return text.isNull() ? QVariant(QString::fromUtf16(u"", 0)) : value;
+    }
+    default:
+        break;
+    }
+    if (value.metaType() == QMetaType::fromType<Money>())
+        return qlonglong(value.value<Money>().ticks());
+    return value;
+}
+
+QVariant fromStored(const QString &column, const QVariant &stored)
+{
+    if (stored.isNull())
+        return {};
+    switch (schema::columnKind(column)) {
+    case schema::ColumnKind::Money:
+        return QVariant::fromValue(Money::fromTicks(stored.toLongLong()));
+    case schema::ColumnKind::Date: {
+        const QString text = stored.toString();
+        if (text.size() > 10) {
+            const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (dt.isValid())
+                return dt;
+        }
+        const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case schema::ColumnKind::Time: {
+        const QTime time = QTime::fromString(stored.toString(), QStringLiteral("HH:mm:ss"));
+        return time.isValid() ? QVariant(time) : QVariant();
+    }
+    case schema::ColumnKind::Plain:
+        break;
+    }
+    if (stored.typeId() == QMetaType::LongLong || stored.typeId() == QMetaType::Int)
+        return stored.toLongLong();
+    return stored;
+}
+
+} // namespace ledger

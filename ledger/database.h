@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+
+namespace ledger {
+
+// Column name and value, in the order the caller gives them.
+using Row = QList<QPair<QString, QVariant>>;
+
+// The one connection to an open ledger file. Every statement binds its values; no SQL text
+// is ever built from what a user typed.
+class Connection
+{
+public:
+    // Opens an existing ledger. Refuses (ConnectionError) a missing, damaged, foreign, locked,
+    // unreadable or too new file without changing it. Brings a ledger of an older schema
+    // version up to date.
+    static std::unique_ptr<Connection> open(const QString &path);
+    // Writes a new ledger from the template at `path`. The file is built beside its target
+    // and moved into place only when complete; an existing file is never replaced.
+    static void create(const QString &path);
+
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    const QString &path() const { return m_path; }
+    QSqlDatabase database() const;
+
+    // Prepares and runs a statement with positional parameters (?).
+    QSqlQuery run(const QString &sql, const QVariantList &params = {}) const;
+    // First column of the first row, or a null QVariant when there is no row.
+    QVariant scalar(const QString &sql, const QVariantList &params = {}) const;
+
+    // Inserts a row into a table; columns not given take their defaults. Returns the new id.
+    qint64 insert(const QString &table, const Row &values) const;
+    // Sets columns of the row with this id.
+    void update(const QString &table, qint64 id, const Row &values) const;
+    // Deletes the row with this id; rows that refer to it go with it.
+    void remove(const QString &table, qint64 id) const;
+
+    // Raises DatabaseError when a text does not fit its column (too long, a NUL character,
+    // broken UTF-16); used before writing so that a batch is refused before it starts.
+    static void checkText(const QString &table, const QString &column, const QString &text);
+
+private:
+    friend class Transaction;
+    Connection(QString path, QString connectionName);
+    static void configure(QSqlDatabase &db);
+
+    QString m_path;
+    QString m_name;
+    int m_transactionDepth = 0;
+};
+
+// Writes that belong together: commit() makes them durable, leaving the scope without it
+// undoes every one of them. Nests (as savepoints) inside an outer transaction.
+class Transaction
+{
+public:
+    explicit Transaction(const Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    void commit();
+
+private:
+    Connection &m_connection;
+    int m_level;
+    bool m_done = false;
+};
+
+// Turns a program value into what the file stores (Money to ten-thousandths, dates to ISO).
+QVariant toStored(const QVariant &value);
+// Turns a stored value of the named column into a program value (Money, QDate, QDateTime,
+// QTime, QString, qint64); NULL stays a null QVariant.
+QVariant fromStored(const QString &column, const QVariant &stored);
+
+} // namespace ledger

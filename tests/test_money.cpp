@@ -1,0 +1,137 @@
+// Money and the Russian regional texts: what the user types and what the program shows.
+#include "ledger/error.h"
+#include "ledger/money.h"
+#include "ledger/regional.h"
+
+#include <QTest>
+
+using ledger::Money;
+
+namespace {
+Money m(qint64 ticks) { return Money::fromTicks(ticks); }
+}
+
+class MoneyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesRussianNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("ticks");
+        QTest::newRow("whole") << "150" << qint64(1500000);
+        QTest::newRow("comma") << "12,5" << qint64(125000);
+        QTest::newRow("four decimals") << "0,3333" << qint64(3333);
+        QTest::newRow("rounded up") << "1,23456" << qint64(12346);
+        QTest::newRow("tie to even, down") << "0,33325" << qint64(3332);
+        QTest::newRow("tie to even, up") << "0,33335" << qint64(3334);
+        QTest::newRow("above a tie") << "0,333250001" << qint64(3333);
+        QTest::newRow("negative") << "-80" << qint64(-800000);
+        QTest::newRow("leading comma") << ",5" << qint64(5000);
+        QTest::newRow("trailing comma") << "5," << qint64(50000);
+        QTest::newRow("zero as 0,0") << "0,0" << qint64(0);
+        QTest::newRow("leading zeros") << "007" << qint64(70000);
+        QTest::newRow("largest") << "922337203685477,5807" << std::numeric_limits<qint64>::max();
+        QTest::newRow("smallest") << "-922337203685477,5808" << std::numeric_limits<qint64>::min();
+    }
+    void parsesRussianNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, ticks);
+        QCOMPARE(regional::parseMoney(text).ticks(), ticks);
+    }
+
+    void refusesWhatIsNoNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *t : {"", ",", "1,2,3", "1.5", "abc", "12a", "--1", "1 000", "922337203685477,5808",
+                              "99999999999999999999999", "1e5", "٣"})
+            QTest::newRow(t[0] ? t : "empty") << QString::fromUtf8(t);
+    }
+    void refusesWhatIsNoNumber()
+    {
+        QFETCH(QString, text);
+        QVERIFY(!regional::tryParseMoney(text));
+        try {
+            regional::parseMoney(text);
+            QFAIL("no error raised");
+        } catch (const ledger::ConversionError &e) {
+            QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        }
+    }
+
+    void writesTheFourTextForms()
+    {
+        QCOMPARE(regional::moneyText(m(1500000)), QStringLiteral("150"));
+        QCOMPARE(regional::moneyText(m(125000)), QStringLiteral("12,5"));
+        QCOMPARE(regional::moneyText(m(3333)), QStringLiteral("0,3333"));
+        QCOMPARE(regional::moneyText(m(-800000)), QStringLiteral("-80"));
+        QCOMPARE(regional::moneyText(Money::min()), QStringLiteral("-922337203685477,5808"));
+
+        QCOMPARE(regional::amountText(m(12345000)), QStringLiteral("1234,50"));
+        QCOMPARE(regional::amountText(m(-800000)), QStringLiteral("-80,00"));
+        QCOMPARE(regional::amountText(m(0)), QStringLiteral("0,00"));
+        QCOMPARE(regional::amountText(m(3333)), QStringLiteral("0,33"));
+        QCOMPARE(regional::amountText(m(-50)), QStringLiteral("0,00")); // -0,005 rounds to even 0
+        QCOMPARE(regional::amountText(m(150)), QStringLiteral("0,02"));  // 0,015 ties to even
+        QCOMPARE(regional::amountText(m(250)), QStringLiteral("0,02"));  // 0,025 ties to even
+
+        QCOMPARE(regional::rateText(m(301234)), QStringLiteral("30,1234"));
+        QCOMPARE(regional::rateText(m(305000)), QStringLiteral("30,5000"));
+        QCOMPARE(regional::rateText(m(0)), QStringLiteral("0,0000"));
+
+        QCOMPARE(regional::sqlNumber(m(301234)), QStringLiteral("30.1234"));
+        QCOMPARE(regional::sqlNumber(m(405000)), QStringLiteral("40.5"));
+        QCOMPARE(regional::sqlNumber(m(450000)), QStringLiteral("45"));
+
+        const QString nbsp(QChar(0x00A0));
+        QCOMPARE(regional::groupedText(m(12345678)), QStringLiteral("1") + nbsp + QStringLiteral("234,568"));
+        QCOMPARE(regional::groupedText(m(10000000000)), QStringLiteral("1") + nbsp + "000" + nbsp + "000");
+        QCOMPARE(regional::groupedText(m(250000)), QStringLiteral("25"));
+    }
+
+    void multipliesExactlyWithTiesToEven()
+    {
+        QCOMPARE(m(3333).times(m(30000)), m(9999));          // 0,3333 x 3
+        QCOMPARE(m(25000).times(m(100000)), m(250000));      // 2,5 x 10
+        QCOMPARE(m(3333).times(m(5000)), m(1666));           // 0,16665 -> 0,1666
+        QCOMPARE(m(3335).times(m(5000)), m(1668));           // 0,16675 -> 0,1668
+        QCOMPARE(m(-3333).times(m(5000)), m(-1666));
+        QCOMPARE(Money::max().times(m(10000)), Money::max());
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::max().times(m(20000)));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::max() + m(1));
+        QCOMPARE(m(1) + m(2), m(3));
+    }
+
+    void convertsDoublesWithTiesToEven()
+    {
+        QCOMPARE(Money::fromDouble(56.0).ticks(), qint64(560000));
+        QCOMPARE(Money::fromDouble(600.0 * 12 / 100 / 12 * 12 + 600).ticks(), qint64(6720000));
+        QCOMPARE(Money::fromDouble(100.0 / 3).ticks(), qint64(333333));
+        QCOMPARE(Money::fromDouble(0.00016).ticks(), qint64(2));
+        QCOMPARE(Money::fromDouble(-12.5).ticks(), qint64(-125000));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::fromDouble(1e300));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::fromDouble(std::nan("")));
+    }
+
+    void readsAndWritesShortDates()
+    {
+        QCOMPARE(regional::shortDate(QDate(2010, 3, 16)), QStringLiteral("16.03.2010"));
+        QCOMPARE(regional::parseShortDate("16.03.2010"), QDate(2010, 3, 16));
+        QCOMPARE(regional::parseShortDate("1.2.2010"), QDate(2010, 2, 1));
+        QCOMPARE(regional::parseShortDate(" 05.07.08 "), QDate(2008, 7, 5));
+        for (const char *bad : {"", "32.01.2010", "29.02.2011", "16/03/2010", "2010-03-16", "16.03.", "abc"}) {
+            QVERIFY2(!regional::tryParseShortDate(QString::fromLatin1(bad)), bad);
+            QVERIFY_THROWS_EXCEPTION(ledger::ConversionError, regional::parseShortDate(QString::fromLatin1(bad)));
+        }
+        QCOMPARE(regional::longTime(QTime(9, 5, 3)), QStringLiteral("9:05:03"));
+        QCOMPARE(regional::longTime(QTime(0, 0, 1)), QStringLiteral("0:00:01"));
+        QCOMPARE(regional::dateTimeText(QDateTime(QDate(2009, 3, 15), QTime(0, 0))), QStringLiteral("15.03.2009"));
+        QCOMPARE(regional::dateTimeText(QDateTime(QDate(2009, 3, 15), QTime(9, 5, 3))),
+                 QStringLiteral("15.03.2009 9:05:03"));
+    }
+};
+
+QTEST_GUILESS_MAIN(MoneyTest)
+#include "test_money.moc"

@@ -1,0 +1,474 @@
+// The ledger file: the template, the twenty views, the engine's rules, transactions, and
+// files that must be refused without being touched.
+#include "support/testsupport.h"
+
+#include "ledger/bookkeeping.h"
+#include "ledger/database.h"
+#include "ledger/dataset.h"
+#include "ledger/error.h"
+#include "ledger/money.h"
+#include "ledger/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace ledger;
+using testing::RawFile;
+using testing::Workspace;
+
+namespace {
+
+Money rub(qint64 units) { return Money::fromUnits(units); }
+
+// A journal row written behind the program's back, with a date and a time of its own.
+qint64 journalRow(const RawFile &raw, const QString &names, qint64 suma, const QString &date,
+                  const QString &time = QStringLiteral("12:00:00"))
+{
+    raw.exec(QStringLiteral("INSERT INTO List (names, suma, dates, times) VALUES ('%1', %2, '%3', '%4')")
+                 .arg(names).arg(suma).arg(date, time));
+    return raw.value(QStringLiteral("SELECT max(id) FROM List")).toLongLong();
+}
+
+void line(const RawFile &raw, qint64 kod, const QString &name, qint64 price, qint64 counts, const QString &date)
+{
+    raw.exec(QStringLiteral("INSERT INTO Rashod (kod, names, price, counts, doc, dates) VALUES (%1, '%2', %3, %4, 'чек', '%5')")
+                 .arg(kod).arg(name).arg(price).arg(counts).arg(date));
+}
+
+QStringList columnsOf(const RawFile &raw, const QString &view)
+{
+    QStringList names;
+    for (const QString &row : raw.rows(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(view)))
+        names << row;
+    return names;
+}
+
+} // namespace
+
+class StoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void templateHasTheDescribedRows()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile raw(path);
+        QCOMPARE(raw.value("SELECT count(*) FROM List").toInt(), 0);
+        QCOMPARE(raw.value("SELECT count(*) FROM Rashod").toInt(), 0);
+        QCOMPARE(raw.rows("SELECT id, names FROM Dohod ORDER BY id"),
+                 QStringList({"1|Зарплата", "2|Премия", "3|Гонорар", "4|Выигрыш", "6|Вернули долг",
+                              "7|Проценты банка"}));
+        QCOMPARE(raw.rows("SELECT id, names IS NULL, names, pas IS NULL, pas FROM VelTor"),
+                 QStringList({"1|0||0|"}));
+        QCOMPARE(raw.value("SELECT count(*) FROM Valuta").toInt(), 19);
+        QCOMPARE(raw.rows("SELECT id FROM Valuta ORDER BY id").join(','),
+                 QStringLiteral("27,28,29,60,61,62,63,64,65,66,67,68,69,70,71,72,73,74,75"));
+        QCOMPARE(raw.rows("SELECT * FROM Valuta WHERE id = 75"),
+                 QStringList({"75|2010-03-16|Доллар США|293353|Евро|403272|Фунт|443931|NULL|0|NULL|0"}));
+        QCOMPARE(raw.rows("SELECT * FROM Valuta WHERE id = 29"),
+                 QStringList({"29|2008-07-01|Доллар США|234068|Евро|369710|Фунт|466615|NULL|0|NULL|0"}));
+        QCOMPARE(raw.value("PRAGMA application_id").toInt(), schema::kApplicationId);
+        QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
+
+        // Counters: the next type gets 9, the next rate row 76, the first journal row 1.
+        raw.exec("INSERT INTO Dohod (names) VALUES ('x')");
+        raw.exec("INSERT INTO Valuta (valuta1) VALUES ('x')");
+        raw.exec("INSERT INTO List (names) VALUES ('Расход')");
+        QCOMPARE(raw.value("SELECT max(id) FROM Dohod").toInt(), 9);
+        QCOMPARE(raw.value("SELECT max(id) FROM Valuta").toInt(), 76);
+        QCOMPARE(raw.rows("SELECT id, suma, dates = date('now','localtime'), length(times), dohod, comments FROM List"),
+                 QStringList({"1|0|1|8|NULL|NULL"}));
+        QCOMPARE(raw.value("SELECT dates FROM Valuta WHERE id = 76").toString(), testing::todayIso());
+    }
+
+    void everyViewHasItsColumns()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        const QHash<QString, QStringList> expected = {
+            {"ListZ", {"id", "names", "suma", "dates", "ti", "comments"}},
+            {"ListM", {"id", "names", "suma", "dates", "ti", "comments"}},
+            {"ListRashod", {"dates", "ti", "names", "price", "counts", "suma"}},
+            {"ListRashodAll", {"dates", "ti", "names", "price", "counts", "suma"}},
+            {"ListDohod", {"dates", "ti", "suma", "comments", "nam"}},
+            {"ListDohodAll", {"dates", "ti", "suma", "comments", "nam"}},
+            {"ListR", {"names", "id"}},
+            {"ItogRashod", {"ItogR"}},
+            {"ItogDohod", {"ItogD"}},
+            {"Rashods", {"RashodM"}},
+            {"Dohods", {"DohodM"}},
+            {"GrafRashod", {"suma", "dates"}},
+            {"GrafRashodAll", {"suma", "dates"}},
+            {"GrafDohod", {"dates", "suma"}},
+            {"GrafDohodAll", {"dates", "suma"}},
+            {"TopRashod", {"Suma", "names"}},
+            {"TopRashodAll", {"Suma", "names"}},
+            {"GrafikValuta", {"dates", "kurs1", "kurs2", "kurs3"}},
+            {"GrafikValutaAll", {"dates", "kurs1", "kurs2", "kurs3"}},
+            {"Kurs", {"id", "dates", "valuta1", "kurs1", "valuta2", "kurs2", "valuta3", "kurs3"}},
+        };
+        QCOMPARE(expected.size(), 20);
+        QCOMPARE(schema::views().size(), 20);
+        for (const QString &view : schema::views()) {
+            QVERIFY2(expected.contains(view), qPrintable(view));
+            QCOMPARE(columnsOf(raw, view), expected.value(view));
+            raw.rows(QStringLiteral("SELECT * FROM %1").arg(view)); // runs with the stock engine
+        }
+    }
+
+    void totalsAreNullOverNothing()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        for (const char *view : {"ItogRashod", "ItogDohod", "Rashods", "Dohods"})
+            QCOMPARE(raw.rows(QStringLiteral("SELECT * FROM %1").arg(view)), QStringList({"NULL"}));
+    }
+
+    void monthViewsTakeTheMonthNumberOfAnyYear()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        const QString today = testing::todayIso();
+        const QString yearsAgo = testing::thisMonthYearsAgo(3);
+        const QString other = testing::otherMonth();
+        const qint64 a = journalRow(raw, "Расход", 250000, today);
+        const qint64 b = journalRow(raw, "Расход", 100000, yearsAgo);
+        const qint64 c = journalRow(raw, "Расход", 70000, other);
+        journalRow(raw, "Доход - Премия", 5000000, yearsAgo);
+        journalRow(raw, "Доход - Зарплата", 1000000, other);
+        line(raw, a, "хлеб", 25000, 100000, today);   // 2,5 x 10 = 25
+        line(raw, b, "сыр", 100000, 10000, yearsAgo);
+        line(raw, c, "чай", 70000, 10000, today); // a line of this month in a batch of another
+
+        QCOMPARE(raw.value("SELECT count(*) FROM ListM").toInt(), 3);
+        QCOMPARE(raw.value("SELECT count(*) FROM ListZ").toInt(), 5);
+        QCOMPARE(raw.rows("SELECT names, suma FROM ListRashod"), QStringList({"хлеб|250000", "сыр|100000"}));
+        QCOMPARE(raw.value("SELECT count(*) FROM ListRashodAll").toInt(), 3);
+        QCOMPARE(raw.rows("SELECT nam, suma FROM ListDohod"), QStringList({"Премия|5000000"}));
+        QCOMPARE(raw.rows("SELECT nam FROM ListDohodAll"), QStringList({"Зарплата", "Премия"}));
+        // Month expenses count the lines by their own dates; the totals take every row.
+        QCOMPARE(raw.value("SELECT RashodM FROM Rashods").toLongLong(), 250000 + 100000 + 70000);
+        QCOMPARE(raw.value("SELECT DohodM FROM Dohods").toLongLong(), 5000000);
+        QCOMPARE(raw.value("SELECT ItogR FROM ItogRashod").toLongLong(), 250000 + 100000 + 70000);
+        QCOMPARE(raw.value("SELECT ItogD FROM ItogDohod").toLongLong(), 6000000);
+        QCOMPARE(raw.rows("SELECT suma FROM GrafRashod"), QStringList({"100000", "250000", "70000"}));
+        QCOMPARE(raw.rows("SELECT Suma, names FROM TopRashod"), QStringList({"250000|хлеб", "100000|сыр", "70000|чай"}));
+        QCOMPARE(raw.rows("SELECT suma FROM GrafDohod"), QStringList({"5000000"}));
+        QCOMPARE(raw.value("SELECT count(*) FROM GrafDohodAll").toInt(), 2);
+
+        const Totals totals = readTotals(*Connection::open(ws.path("vel.tor")));
+        QCOMPARE(totals.balance(), rub(600 - 42));
+        QCOMPARE(totals.monthExpenses, rub(42));
+        QCOMPARE(totals.monthIncome, rub(500));
+    }
+
+    void journalSortsTimeTextDescendingWithinADay()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        const QString day = testing::todayIso();
+        journalRow(raw, "Расход", 1, day, "10:00:00");
+        journalRow(raw, "Расход", 2, day, "09:05:03");
+        journalRow(raw, "Расход", 3, testing::thisMonthYearsAgo(1), "23:00:00");
+        journalRow(raw, "Доход - Премия", 4, day, "08:00:00");
+        QCOMPARE(raw.rows("SELECT suma, ti FROM ListZ"),
+                 QStringList({"2|9:05:03", "4|8:00:00", "1|10:00:00", "3|23:00:00"}));
+        QCOMPARE(raw.rows("SELECT ti FROM ListDohod"), QStringList({"8:00:00"}));
+    }
+
+    void amountsAreExactAndRoundedToEven()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        const QString day = testing::todayIso();
+        const qint64 id = journalRow(raw, "Расход", 0, day);
+        line(raw, id, "a", 3333, 30000, day);                           // 0,3333 x 3 = 0,9999
+        line(raw, id, "b", 3333, 5000, day);                            // 0,16665 -> 0,1666
+        line(raw, id, "c", 3335, 5000, day);                            // 0,16675 -> 0,1668
+        line(raw, id, "d", -3335, 5000, day);                           // -0,16675 -> -0,1668
+        line(raw, id, "e", std::numeric_limits<qint64>::max(), 10000, day); // largest x 1
+        QCOMPARE(raw.rows("SELECT suma FROM GrafRashod"),
+                 QStringList({"9999", "1666", "1668", "-1668", "9223372036854775807"}));
+        QCOMPARE(raw.rows("SELECT names FROM TopRashodAll"), QStringList({"e", "a", "c", "b", "d"}));
+        // The view and the program's own arithmetic agree, pair by pair.
+        const qint64 prices[] = {1, 3333, 12345, -98765, 10001, 5000, 123456789};
+        const qint64 counts[] = {1, 5000, 15000, 33333, -25000, 9999, 10000};
+        for (qint64 p : prices) {
+            for (qint64 c : counts) {
+                const QVariant sql = raw.value(QStringLiteral("SELECT %1").arg(schema::amountExpression(QString::number(p), QString::number(c))));
+                QCOMPARE(sql.toLongLong(), Money::fromTicks(p).times(Money::fromTicks(c)).ticks());
+            }
+        }
+    }
+
+    void itemNamesAndRatesKeepTheirOrder()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        recordExpenseBatch(*connection, {{"кредит", rub(1), rub(1), "", QDate::currentDate()},
+                                         {"кредит", rub(2), rub(1), "", QDate::currentDate()},
+                                         {"хлеб", rub(3), rub(1), "", QDate::currentDate()}});
+        RawFile raw(path);
+        QCOMPARE(raw.rows("SELECT names, id FROM ListR"), QStringList({"хлеб|3", "кредит|2", "кредит|1"}));
+
+        // A row of this month from an earlier year, then one of today: today's comes first.
+        raw.exec(QStringLiteral("INSERT INTO Valuta (dates, kurs1) VALUES ('%1', 1)").arg(testing::thisMonthYearsAgo(5)));
+        storeRates(*connection, rub(90), rub(100), rub(110));
+        QCOMPARE(raw.rows("SELECT id, dates, valuta1, kurs1, valuta2, kurs2, valuta3, kurs3 FROM Kurs").first(),
+                 QStringLiteral("77|%1|Доллар США|900000|Евро|1000000|Фунт|1100000").arg(testing::todayIso()));
+    }
+
+    void deletingABatchCascadesToItsLines()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        const qint64 keep = recordExpenseBatch(*connection, {{"чай", rub(1), rub(1), "", QDate::currentDate()}});
+        const qint64 gone = recordExpenseBatch(*connection, {{"хлеб", rub(1), rub(2), "", QDate::currentDate()},
+                                                             {"сыр", rub(3), rub(1), "", QDate::currentDate()}});
+        deleteEntry(*connection, gone);
+        RawFile raw(path);
+        QCOMPARE(raw.rows("SELECT kod, names FROM Rashod"), QStringList({QStringLiteral("%1|чай").arg(keep)}));
+        QCOMPARE(raw.value("SELECT count(*) FROM List").toInt(), 1);
+    }
+
+    void engineRefusesWhatDoesNotFit()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile raw(path);
+        auto connection = Connection::open(path);
+        // The engine itself refuses, whoever writes.
+        QSqlQuery q(QSqlDatabase::database());
+        const auto refused = [&](const QString &sql) {
+            try {
+                connection->run(sql);
+                return false;
+            } catch (const DatabaseError &) {
+                return true;
+            }
+        };
+        QVERIFY(refused(QStringLiteral("INSERT INTO List (names) VALUES ('%1')").arg(QString(101, 'x'))));
+        QVERIFY(!refused(QStringLiteral("INSERT INTO List (names) VALUES ('%1')").arg(QString(100, 'x'))));
+        QVERIFY(refused(QStringLiteral("INSERT INTO Rashod (kod, names) VALUES (999, 'сирота')")));
+        QVERIFY(refused(QStringLiteral("INSERT INTO Rashod (names) VALUES ('без журнала')")));
+        QVERIFY(refused(QStringLiteral("INSERT INTO Rashod (kod, doc) VALUES (1, '%1')").arg(QString(51, 'x'))));
+        QVERIFY(refused(QStringLiteral("INSERT INTO VelTor (pas) VALUES ('%1')").arg(QString(31, 'x'))));
+        QVERIFY(refused(QStringLiteral("INSERT INTO List (suma) VALUES (12.5)")));
+        QVERIFY(refused(QStringLiteral("INSERT INTO List (dates) VALUES ('16.03.2010')")));
+        QCOMPARE(raw.value("SELECT count(*) FROM Rashod").toInt(), 0);
+
+        // The program's own check counts characters as the engine does, and refuses NUL.
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        Connection::checkText("Rashod", "doc", emoji.repeated(50));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Connection::checkText("Rashod", "doc", emoji.repeated(51)));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Connection::checkText("Rashod", "doc", QString("a") + QChar(0) + "b"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, recordExpenseBatch(*connection, {{QString(256, 'x'), rub(1), rub(1), "", QDate::currentDate()}}));
+        QCOMPARE(raw.value("SELECT count(*) FROM List").toInt(), 1);
+    }
+
+    void aTransactionFailingHalfWayLeavesNothing()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        recordExpenseBatch(*connection, {{"первая", rub(5), rub(1), "", QDate::currentDate()}});
+        const QByteArray before = RawFile(path).rows("SELECT id || names || suma || dates || times FROM List UNION ALL SELECT id || kod || names FROM Rashod").join('\n').toUtf8();
+
+        // The second line of a batch is refused by the engine.
+        connection->run("CREATE TEMP TRIGGER fail_second BEFORE INSERT ON main.Rashod"
+                        " WHEN (SELECT count(*) FROM Rashod WHERE kod = NEW.kod) >= 1"
+                        " BEGIN SELECT RAISE(ABORT, 'вторая строка отвергнута'); END");
+        const QVector<ExpenseLine> batch = {{"a", rub(1), rub(1), "", QDate::currentDate()},
+                                            {"b", rub(2), rub(1), "", QDate::currentDate()}};
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, recordExpenseBatch(*connection, batch));
+        const qint64 first = RawFile(path).value("SELECT id FROM List").toLongLong();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, replaceExpenseBatch(*connection, first, batch));
+        QCOMPARE(RawFile(path).rows("SELECT id || names || suma || dates || times FROM List UNION ALL SELECT id || kod || names FROM Rashod").join('\n').toUtf8(), before);
+
+        // Nested: an inner scope undone, the outer one kept.
+        connection->run("DROP TRIGGER fail_second");
+        {
+            Transaction outer(*connection);
+            connection->insert("Dohod", {{"names", "внешний"}});
+            {
+                Transaction inner(*connection);
+                connection->insert("Dohod", {{"names", "внутренний"}});
+            }
+            outer.commit();
+        }
+        QCOMPARE(RawFile(path).rows("SELECT names FROM Dohod WHERE id > 7"), QStringList({"внешний"}));
+    }
+
+    void replacingABatchKeepsItsDate()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile raw(path);
+        const qint64 old = journalRow(raw, "Расход", 10000, "2009-03-15", "09:05:03");
+        line(raw, old, "старое", 10000, 10000, "2009-03-15");
+        auto connection = Connection::open(path);
+        const qint64 id = replaceExpenseBatch(*connection, old, {{"новое", rub(2), rub(3), "чек", QDate(2009, 3, 14)}});
+        QVERIFY(id != old);
+        QCOMPARE(raw.rows("SELECT names, suma, dates FROM List"), QStringList({"Расход|60000|2009-03-15"}));
+        QCOMPARE(raw.rows("SELECT kod, names, price, counts, doc, dates FROM Rashod"),
+                 QStringList({QStringLiteral("%1|новое|20000|30000|чек|2009-03-14").arg(id)}));
+    }
+
+    void datasetReadsByNameWithExactCountAndFilter()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        QVector<ExpenseLine> many;
+        for (int i = 0; i < 600; ++i)
+            many.append({QStringLiteral("товар %1").arg(i), rub(i), rub(1), "", QDate::currentDate()});
+        const qint64 big = recordExpenseBatch(*connection, many);
+        recordExpenseBatch(*connection, {{"отдельно", rub(7), rub(1), "", QDate::currentDate()}});
+
+        Dataset lines;
+        lines.setConnection(connection.get());
+        lines.setSource("Rashod");
+        lines.setFilter("kod", big);
+        lines.open();
+        QCOMPARE(lines.count(), 600);
+        QCOMPARE(lines.current(), 0);
+        lines.moveTo(599);
+        QCOMPARE(lines.value("NAMES").toString(), QStringLiteral("товар 599"));
+        QCOMPARE(lines.value("price").value<Money>(), rub(599));
+        QCOMPARE(lines.value("dates").toDate(), QDate::currentDate());
+        QVERIFY(lines.value("comments").isNull());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, lines.value("nosuchcolumn"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, lines.moveTo(600));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, lines.setSource("List"));
+        lines.close();
+        lines.clearFilter();
+        lines.open();
+        QCOMPARE(lines.count(), 601);
+
+        Dataset totals;
+        totals.setConnection(connection.get());
+        totals.setSource("ItogRashod");
+        totals.open();
+        QCOMPARE(totals.count(), 1);
+        QCOMPARE(totals.value("itogR").value<Money>(), rub(599 * 600 / 2 + 7));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, totals.setSource("'; DROP TABLE List; --"));
+
+        Dataset journal;
+        journal.setConnection(connection.get());
+        journal.setSource("ListZ");
+        journal.open();
+        QCOMPARE(journal.rowCount(), 2);
+        QCOMPARE(journal.data(journal.index(0, journal.columnIndex("suma"))).toString(), QStringLiteral("7"));
+        QCOMPARE(journal.data(journal.index(1, journal.columnIndex("dates"))).toString(),
+                 QDate::currentDate().toString("dd.MM.yyyy"));
+    }
+
+    void refusedFilesStayByteForByte_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("text") << QByteArray("Это не база данных\n");
+        QTest::newRow("jet header") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4000, '\0');
+        QTest::newRow("sqlite header only") << QByteArray("SQLite format 3\0", 16) + QByteArray(200, '\x7f');
+    }
+    void refusedFilesStayByteForByte()
+    {
+        QFETCH(QByteArray, content);
+        Workspace ws;
+        const QString path = ws.path("bad.tor");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        const QByteArray digest = testing::fileDigest(path);
+        try {
+            Connection::open(path);
+            QFAIL("opened");
+        } catch (const ConnectionError &e) {
+            QCOMPARE(e.path(), path);
+        }
+        QCOMPARE(testing::fileDigest(path), digest);
+        QCOMPARE(QDir(ws.path("")).entryList(QDir::Files), QStringList({"bad.tor"}));
+    }
+
+    void foreignAndDamagedLedgersAreRefused()
+    {
+        Workspace ws;
+        // Another program's SQLite database.
+        const QString foreign = ws.path("foreign.tor");
+        {
+            RawFile raw(foreign);
+            raw.exec("CREATE TABLE List (id INTEGER PRIMARY KEY, names TEXT)");
+        }
+        const QByteArray foreignDigest = testing::fileDigest(foreign);
+        QVERIFY_THROWS_EXCEPTION(ConnectionError, Connection::open(foreign));
+        QCOMPARE(testing::fileDigest(foreign), foreignDigest);
+
+        // A ledger cut short.
+        const QString ledgerPath = ws.newLedger("cut.tor");
+        QByteArray bytes = testing::fileBytes(ledgerPath);
+        QFile cut(ledgerPath);
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(bytes.left(4096 + 100));
+        cut.close();
+        const QByteArray cutDigest = testing::fileDigest(ledgerPath);
+        QVERIFY_THROWS_EXCEPTION(ConnectionError, Connection::open(ledgerPath));
+        QCOMPARE(testing::fileDigest(ledgerPath), cutDigest);
+
+        // Missing, a folder, and a ledger of a newer program.
+        try {
+            Connection::open(ws.path("nothing.tor"));
+            QFAIL("opened");
+        } catch (const ConnectionError &e) {
+            QCOMPARE(e.reason(), ConnectionError::Reason::Missing);
+        }
+        QVERIFY(!QFileInfo::exists(ws.path("nothing.tor")));
+        QDir(ws.path("")).mkdir("folder.tor");
+        QVERIFY_THROWS_EXCEPTION(ConnectionError, Connection::open(ws.path("folder.tor")));
+        const QString newer = ws.newLedger("newer.tor");
+        RawFile(newer).exec(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion() + 1));
+        const QByteArray newerDigest = testing::fileDigest(newer);
+        try {
+            Connection::open(newer);
+            QFAIL("opened");
+        } catch (const ConnectionError &e) {
+            QCOMPARE(e.reason(), ConnectionError::Reason::TooNew);
+        }
+        QCOMPARE(testing::fileDigest(newer), newerDigest);
+    }
+
+    void creatingNeverReplacesAFile()
+    {
+        Workspace ws;
+        const QString path = ws.path("vel.tor");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("мои данные");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Connection::create(path));
+        QCOMPARE(testing::fileBytes(path), QByteArray("мои данные"));
+        QCOMPARE(QDir(ws.path("")).entryList(QDir::Files), QStringList({"vel.tor"}));
+        // A name with characters that mean something in a URI.
+        const QString odd = ws.path("дом #1 ?50%.tor");
+        Connection::create(odd);
+        QVERIFY(Connection::open(odd));
+        QCOMPARE(QDir(ws.path("")).entryList(QDir::Files).size(), 2);
+    }
+
+    void connectionRunsWithForeignKeysAndDurableJournal()
+    {
+        Workspace ws;
+        auto connection = Connection::open(ws.newLedger());
+        QCOMPARE(connection->scalar("PRAGMA foreign_keys").toInt(), 1);
+        QCOMPARE(connection->scalar("PRAGMA synchronous").toInt(), 2);
+        QCOMPARE(connection->scalar("PRAGMA journal_mode").toString(), QStringLiteral("delete"));
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "test_store.moc"
