@@ -1,0 +1,140 @@
+#include "aboutwindow.h"
+
+#include "app/common/linklabel.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#ifndef VELTOR_VERSION
+#define VELTOR_VERSION ""
+#endif
+
+namespace app {
+
+const char *const kMakerSite = "http://www.tovrak.ru";
+
+QString compiledVersion()
+{
+    return QStringLiteral(VELTOR_VERSION);
+}
+
+QString takeField(const QString &text, int n, QChar separator)
+{
+    QString rest = text;
+    for (int i = 1; i < n; ++i) {
+        const qsizetype at = rest.indexOf(separator);
+        if (at >= 0)
+            rest.remove(0, at + 1);
+        qsizetype lead = 0;
+        while (lead < rest.size() && rest.at(lead) == separator)
+            ++lead;
+        rest.remove(0, lead);
+    }
+    const qsizetype end = rest.indexOf(separator);
+    return end < 0 ? rest : rest.left(end);
+}
+
+QString versionLine(const QString &versionText)
+{
+    const QString version = versionText.isEmpty() ? QStringLiteral("0.0.0.0") : versionText;
+    const QChar dot = QLatin1Char('.');
+    return QStringLiteral("Версия: ") + takeField(version, 1, dot) + dot + takeField(version, 2, dot)
+           + QStringLiteral(" (build ") + takeField(version, 4, dot) + QLatin1Char(')');
+}
+
+QString releaseDateLine(const QDateTime &modified)
+{
+    return QStringLiteral("Дата выпуска: ") + modified.date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" г.");
+}
+
+AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("TForm8"));
+    setWindowTitle(QStringLiteral("О программе \"VelTor\""));
+    setFixedSize(432, 351);
+
+    auto *band = new QFrame(this);
+    band->setAutoFillBackground(true);
+    QPalette white = band->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    band->setPalette(white);
+    band->setFixedHeight(305);
+
+    auto *picture = new QLabel(band);
+    picture->setPixmap(QIcon(QStringLiteral(":/pictures/about-tall.svg")).pixmap(120, 305));
+    picture->setFixedSize(120, 305);
+
+    const auto tahoma = [](int points) {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPointSize(points);
+        return f;
+    };
+    auto *name = new QLabel(QStringLiteral("VelTor"), band);
+    name->setObjectName(QStringLiteral("Label7"));
+    name->setFont(tahoma(18));
+    auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
+    purpose->setObjectName(QStringLiteral("Label8"));
+    purpose->setFont(tahoma(10));
+    auto *version = new QLabel(versionLine(compiledVersion()), band);
+    version->setObjectName(QStringLiteral("Label2"));
+    version->setFont(tahoma(10));
+    auto *released = new QLabel(releaseDateLine(QFileInfo(executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable).lastModified()), band);
+    released->setObjectName(QStringLiteral("Label3"));
+    released->setFont(tahoma(10));
+    auto *credit = new QLabel(QStringLiteral("Разработка: Tovrak, 2008–2026"), band);
+    credit->setObjectName(QStringLiteral("Label1"));
+    credit->setFont(tahoma(10));
+    auto *link = new ui::LinkLabel(QString::fromLatin1(kMakerSite), band);
+    link->setObjectName(QStringLiteral("link1"));
+    QFont linkFont = tahoma(10);
+    linkFont.setUnderline(true);
+    link->setFont(linkFont);
+
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(8, 16, 8, 16);
+    texts->addWidget(name);
+    texts->addWidget(purpose);
+    texts->addSpacing(24);
+    texts->addWidget(version);
+    texts->addWidget(released);
+    texts->addStretch();
+    texts->addWidget(credit);
+    texts->addWidget(link);
+    auto *bandLayout = new QHBoxLayout(band);
+    bandLayout->setContentsMargins(0, 0, 0, 0);
+    bandLayout->addWidget(picture);
+    bandLayout->addLayout(texts, 1);
+
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    auto *ok = new QPushButton(QStringLiteral("ОК"), this);
+    ok->setObjectName(QStringLiteral("Button3"));
+    ok->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->setContentsMargins(8, 0, 8, 8);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(band);
+    layout->addWidget(line);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(link, &ui::LinkLabel::activated, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerSite))); });
+}
+
+} // namespace app

@@ -1,0 +1,57 @@
+#include "dialogs.h"
+
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace ui {
+
+namespace {
+FileHandler &fileHandler()
+{
+    static FileHandler instance;
+    return instance;
+}
+PrintHandler &printHandler()
+{
+    static PrintHandler instance;
+    return instance;
+}
+} // namespace
+
+void setFileHandler(FileHandler handler)
+{
+    fileHandler() = std::move(handler);
+}
+
+void setPrintHandler(PrintHandler handler)
+{
+    printHandler() = std::move(handler);
+}
+
+QString chooseFile(const FileRequest &request)
+{
+    if (fileHandler())
+        return fileHandler()(request);
+    QFileDialog dialog(request.parent);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(request.filter);
+    if (!request.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    // Replacing a file is refused later anyway; the question would only mislead.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool confirmPrint(QWidget *parent, QPrinter *printer)
+{
+    if (printHandler())
+        return printHandler()(printer);
+    QPrintDialog dialog(printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace ui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QPrinter;
+class QWidget;
+
+// The program's file and print dialogs, with one seam through which tests answer them.
+namespace ui {
+
+struct FileRequest
+{
+    QWidget *parent = nullptr;
+    bool save = false;
+    QString filter;        // "Файлы базы данных (*.tor)"
+    QString defaultSuffix; // "tor"
+};
+
+// The chosen path, or an empty text when the user cancelled.
+QString chooseFile(const FileRequest &request);
+using FileHandler = std::function<QString(const FileRequest &)>;
+void setFileHandler(FileHandler handler);
+
+// Shows the print dialog for `printer`; true when the user confirmed it.
+bool confirmPrint(QWidget *parent, QPrinter *printer);
+using PrintHandler = std::function<bool(QPrinter *)>;
+void setPrintHandler(PrintHandler handler);
+
+} // namespace ui

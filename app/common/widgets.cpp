@@ -1,0 +1,132 @@
+#include "widgets.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace ui {
+
+namespace {
+
+QPair<QString, QString> splitHint(const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return {hint, hint};
+    return {hint.left(bar), hint.mid(bar + 1)};
+}
+
+class NumberKeyFilter : public QObject
+{
+public:
+    NumberKeyFilter(QObject *parent, bool comma) : QObject(parent), m_comma(comma) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const QString text = key->text();
+            if (!text.isEmpty() && !admitted(text))
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool admitted(const QString &text) const
+    {
+        for (const QChar c : text) {
+            const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('\b')
+                            || (m_comma && c == QLatin1Char(','));
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+    bool m_comma;
+};
+
+} // namespace
+
+void setHint(QWidget *widget, const QString &hint, bool withTooltip)
+{
+    const auto [tip, status] = splitHint(hint);
+    if (withTooltip)
+        widget->setToolTip(tip);
+    widget->setStatusTip(status);
+}
+
+void setHint(QAction *action, const QString &hint)
+{
+    const auto [tip, status] = splitHint(hint);
+    action->setToolTip(tip);
+    action->setStatusTip(status);
+}
+
+QIcon icon(const QString &ownName, const QString &themeName)
+{
+    const QIcon own(QStringLiteral(":/icons/%1.svg").arg(ownName));
+    if (themeName.isEmpty())
+        return own;
+    return QIcon::fromTheme(themeName, own);
+}
+
+void filterNumberKeys(QLineEdit *edit, bool comma)
+{
+    edit->installEventFilter(new NumberKeyFilter(edit, comma));
+}
+
+QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
+{
+    auto *band = new QFrame(parent);
+    band->setObjectName(QStringLiteral("headerBand"));
+    band->setAutoFillBackground(true);
+    QPalette palette = band->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    band->setPalette(palette);
+    band->setFixedHeight(height);
+
+    auto *layout = new QHBoxLayout(band);
+    layout->setContentsMargins(8, 4, 8, 4);
+    auto *image = new QLabel(band);
+    image->setObjectName(QStringLiteral("headerPicture"));
+    const int side = height - 8;
+    image->setPixmap(QIcon(QStringLiteral(":/pictures/%1.svg").arg(picture)).pixmap(side, side));
+    image->setFixedSize(side, side);
+    layout->addWidget(image);
+
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    auto *titleLabel = new QLabel(title, band);
+    titleLabel->setObjectName(QStringLiteral("headerTitle"));
+    QFont bold(QStringLiteral("Tahoma"));
+    bold.setPointSize(11);
+    bold.setBold(true);
+    titleLabel->setFont(bold);
+    texts->addWidget(titleLabel);
+    if (!text.isEmpty()) {
+        auto *textLabel = new QLabel(text, band);
+        textLabel->setObjectName(QStringLiteral("headerText"));
+        textLabel->setWordWrap(true);
+        QFont small(QStringLiteral("Tahoma"));
+        small.setPointSize(8);
+        textLabel->setFont(small);
+        texts->addWidget(textLabel, 1);
+    }
+    texts->addStretch();
+    layout->addLayout(texts, 1);
+    return band;
+}
+
+void nameForAccessibility(QWidget *widget, const QString &name)
+{
+    widget->setAccessibleName(name);
+}
+
+} // namespace ui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// Small pieces the windows share.
+namespace ui {
+
+// A hint "tooltip|status text": the part before "|" is the tooltip, the part after it is
+// shown in the status bar; a hint without "|" serves as both. With `withTooltip` false only
+// the status text is set (windows that show no tooltips).
+void setHint(QWidget *widget, const QString &hint, bool withTooltip = true);
+void setHint(QAction *action, const QString &hint);
+
+// An icon of the desktop's theme, or our own picture when the theme has none.
+QIcon icon(const QString &ownName, const QString &themeName = QString());
+
+// Admits only the digits, the comma and Backspace as typed characters (with `comma` false,
+// only the digits and Backspace). Keys that type nothing work as usual; pasted text is not
+// filtered.
+void filterNumberKeys(QLineEdit *edit, bool comma = true);
+
+// The white band across the top of a dialog: a picture, a bold title and a wrapped text.
+QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,
+                    int height = 60);
+
+// The accessible name of a control: its caption, or the tooltip for a control without one.
+void nameForAccessibility(QWidget *widget, const QString &name);
+
+} // namespace ui

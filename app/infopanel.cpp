@@ -1,0 +1,151 @@
+#include "infopanel.h"
+
+#include "app/common/linklabel.h"
+#include "app/common/widgets.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+QLabel *plainLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(text);
+    return label;
+}
+
+void underline(QLabel *label)
+{
+    QFont f = label->font();
+    f.setUnderline(true);
+    label->setFont(f);
+}
+
+} // namespace
+
+InfoPanel::InfoPanel(QWidget *parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("PanelStatus"));
+    setFixedWidth(185);
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPointSize(8);
+    setFont(tahoma);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    setPalette(p);
+
+    m_balance = plainLabel(this, "Label1", QStringLiteral("баланс: 0,00 руб."));
+    m_balance->setAlignment(Qt::AlignHCenter);
+    QFont bold = m_balance->font();
+    bold.setBold(true);
+    m_balance->setFont(bold);
+    m_balance->setCursor(Qt::PointingHandCursor);
+
+    auto *picture = new ui::LinkLabel(QString(), this, false);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(QIcon(QStringLiteral(":/pictures/panel.svg")).pixmap(96, 72));
+    picture->setAlignment(Qt::AlignHCenter);
+    picture->setAccessibleName(QStringLiteral("Журнал дохода и расхода"));
+
+    QLabel *month = plainLabel(this, "Label2", QStringLiteral("За текущий месяц:"));
+    underline(month);
+    m_income = plainLabel(this, "Label11", QStringLiteral("Доход: 0,00 руб."));
+    m_income->setCursor(Qt::PointingHandCursor);
+    m_expense = plainLabel(this, "Label12", QStringLiteral("Расход: 0,00 руб."));
+    m_expense->setCursor(Qt::PointingHandCursor);
+
+    auto *rates = new ui::LinkLabel(QStringLiteral("Курсы валют:"), this, false);
+    rates->setObjectName(QStringLiteral("Label4"));
+    underline(rates);
+    ui::setHint(rates, QStringLiteral("Обновить информацию"));
+    m_dollar = plainLabel(this, "Label5", QStringLiteral("Доллар: 0,00 руб."));
+    m_euro = plainLabel(this, "Label6", QStringLiteral("Евро: 0,00 руб."));
+    m_pound = plainLabel(this, "Label13", QStringLiteral("Фунт: 0,00 руб."));
+    m_date = plainLabel(this, "Label10", QStringLiteral("(данные не получены)"));
+
+    auto *addIncome = new ui::LinkLabel(QStringLiteral("Добавить доход"), this);
+    addIncome->setObjectName(QStringLiteral("Link1"));
+    ui::setHint(addIncome, QStringLiteral("Добавление информации о доходе"));
+    auto *addExpense = new ui::LinkLabel(QStringLiteral("Добавить расход"), this);
+    addExpense->setObjectName(QStringLiteral("Link2"));
+    ui::setHint(addExpense, QStringLiteral("Добавление информации о расходе"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(4);
+    layout->addWidget(m_balance);
+    layout->addSpacing(4);
+    layout->addWidget(picture);
+    layout->addSpacing(8);
+    layout->addWidget(month);
+    layout->addWidget(m_income);
+    layout->addWidget(m_expense);
+    layout->addSpacing(10);
+    layout->addWidget(rates);
+    layout->addWidget(m_dollar);
+    layout->addWidget(m_euro);
+    layout->addWidget(m_pound);
+    layout->addWidget(m_date);
+    layout->addSpacing(10);
+    layout->addWidget(addIncome);
+    layout->addWidget(addExpense);
+    layout->addStretch();
+
+    connect(picture, &ui::LinkLabel::activated, this, &InfoPanel::journalRequested);
+    connect(rates, &ui::LinkLabel::activated, this, &InfoPanel::ratesRequested);
+    connect(addIncome, &ui::LinkLabel::activated, this, &InfoPanel::incomeRequested);
+    connect(addExpense, &ui::LinkLabel::activated, this, &InfoPanel::expenseRequested);
+}
+
+void InfoPanel::setBalance(const QString &text, const QColor &colour)
+{
+    m_balance->setText(text);
+    m_balance->setAccessibleName(text);
+    QPalette p = m_balance->palette();
+    p.setColor(QPalette::WindowText, colour);
+    m_balance->setPalette(p);
+}
+
+void InfoPanel::setMonth(const QString &incomeText, const QString &expenseText)
+{
+    m_income->setText(incomeText);
+    m_income->setAccessibleName(incomeText);
+    m_expense->setText(expenseText);
+    m_expense->setAccessibleName(expenseText);
+}
+
+void InfoPanel::setHints(const QString &balance, const QString &income, const QString &expense)
+{
+    ui::setHint(m_balance, balance);
+    ui::setHint(m_income, income);
+    ui::setHint(m_expense, expense);
+}
+
+void InfoPanel::setRates(const QString &dollar, const QString &euro, const QString &pound, const QString &dateLine)
+{
+    m_dollar->setText(dollar);
+    m_euro->setText(euro);
+    m_pound->setText(pound);
+    m_date->setText(dateLine);
+    for (QLabel *label : {m_dollar, m_euro, m_pound, m_date})
+        label->setAccessibleName(label->text());
+}
+
+void InfoPanel::paintEvent(QPaintEvent *event)
+{
+    // A white rounded card with a silver outline behind the texts.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(192, 192, 192));
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(6.5, 6.5, -6.5, -6.5), 8, 8);
+    QFrame::paintEvent(event);
+}
+
+} // namespace app

@@ -1,0 +1,567 @@
+#include "mainwindow.h"
+
+#include "aboutwindow.h"
+#include "infopanel.h"
+#include "outsideprograms.h"
+#include "settingsdialog.h"
+#include "settingsstore.h"
+
+#include "app/common/childwindow.h"
+#include "app/common/guard.h"
+#include "app/common/dialogs.h"
+#include "app/common/widgets.h"
+#include "ledger/bookkeeping.h"
+#include "ledger/dialogs/createledgerdialog.h"
+#include "ledger/dialogs/passwordprompt.h"
+#include "ledger/error.h"
+#include "ledger/paths.h"
+#include "ledger/regional.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+// The busy cursor for as long as the scope lasts, whichever way it is left.
+struct BusyCursor
+{
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+QFrame *line(QWidget *parent, int height = 1)
+{
+    auto *frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::HLine);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setFixedHeight(height);
+    return frame;
+}
+
+QAction *boldDefault(QAction *action)
+{
+    QFont f = action->font();
+    f.setBold(true);
+    action->setFont(f);
+    return action;
+}
+
+} // namespace
+
+MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
+    : QMainWindow(parent)
+    , m_store(store)
+{
+    setObjectName(QStringLiteral("TaForm"));
+    setWindowTitle(QStringLiteral("VelTor"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setMinimumSize(412, 500);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QFrame *bevel = line(central, 2);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    layout->addWidget(bevel);
+    buildHeader(central, layout);
+    layout->addWidget(line(central));
+    buildToolBar(central, layout);
+    layout->addWidget(line(central));
+
+    auto *work = new QHBoxLayout;
+    work->setSpacing(0);
+    m_mdi = new QMdiArea(central);
+    m_mdi->setObjectName(QStringLiteral("MdiArea"));
+    m_mdi->setBackground(palette().brush(QPalette::Dark));
+    work->addWidget(m_mdi, 1);
+    m_panel = new InfoPanel(central);
+    m_panel->hide();
+    work->addWidget(m_panel);
+    layout->addLayout(work, 1);
+    setCentralWidget(central);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+
+    m_childCaptions = {{Child::Journal, QStringLiteral("Журнал расхода/дохода")},
+                       {Child::Report, QStringLiteral("Отчёт расходов/доходов")},
+                       {Child::IncomeExpenseChart, QStringLiteral("График расхода и дохода")},
+                       {Child::TopChart, QStringLiteral("График TOP расходов")},
+                       {Child::RatesChart, QStringLiteral("График изменения курса валют")}};
+
+    m_session.setBalanceRefresher([this] { GetBalans(); });
+    connect(m_panel, &InfoPanel::journalRequested, this, ui::guarded(this, [this] {
+                if (m_session.isOpen())
+                    openChild(Child::Journal);
+            }));
+    connect(m_panel, &InfoPanel::incomeRequested, this, ui::guarded(this, [this] { addIncome(); }));
+    connect(m_panel, &InfoPanel::expenseRequested, this, ui::guarded(this, [this] { addExpense(); }));
+    connect(m_panel, &InfoPanel::ratesRequested, this, ui::guarded(this, [this] { GetValuts(); }));
+
+    restoreGeometryFromStore();
+    createDialogs();
+
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("Timer1"));
+    timer->setSingleShot(true);
+    timer->setInterval(1);
+    connect(timer, &QTimer::timeout, this, ui::guarded(this, [this] { startUp(); }));
+    timer->start();
+}
+
+MainWindow::~MainWindow()
+{
+    // Child windows read the session's datasets; they go before it does.
+    for (QMdiSubWindow *window : m_mdi->subWindowList())
+        delete window;
+    m_session.detach();
+}
+
+void MainWindow::buildHeader(QWidget *parent, QVBoxLayout *layout)
+{
+    auto *band = new QFrame(parent);
+    band->setObjectName(QStringLiteral("Shape1"));
+    band->setFixedHeight(92);
+    band->setAutoFillBackground(true);
+    QPalette white = band->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    band->setPalette(white);
+
+    auto *picture = new QLabel(band);
+    picture->setObjectName(QStringLiteral("Image2"));
+    picture->setPixmap(QIcon(QStringLiteral(":/pictures/product.svg")).pixmap(89, 86));
+    picture->setFixedSize(89, 86);
+
+    const auto tahoma = [](int points) {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPointSize(points);
+        return f;
+    };
+    auto *name = new QLabel(QStringLiteral("VelTor"), band);
+    name->setObjectName(QStringLiteral("Label7"));
+    name->setFont(tahoma(18));
+    auto *version = new QLabel(QStringLiteral("1.8"), band);
+    version->setObjectName(QStringLiteral("Label3"));
+    version->setFont(tahoma(8));
+    auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
+    purpose->setObjectName(QStringLiteral("Label8"));
+    purpose->setFont(tahoma(10));
+
+    auto *title = new QHBoxLayout;
+    title->setSpacing(4);
+    title->addWidget(name, 0, Qt::AlignBottom);
+    title->addWidget(version, 0, Qt::AlignTop);
+    title->addStretch();
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(0, 6, 0, 6);
+    texts->setSpacing(0);
+    texts->addLayout(title);
+    texts->addWidget(purpose);
+    texts->addStretch();
+    auto *bandLayout = new QHBoxLayout(band);
+    bandLayout->setContentsMargins(4, 3, 8, 3);
+    bandLayout->addWidget(picture);
+    bandLayout->addSpacing(6);
+    bandLayout->addLayout(texts, 1);
+    layout->addWidget(band);
+}
+
+QToolButton *MainWindow::addButton(const char *name, const QString &icon, const QString &hint, QAction *action)
+{
+    action->setIcon(ui::icon(icon));
+    ui::setHint(action, hint);
+    action->setText(action->toolTip());
+    auto *button = new QToolButton(m_toolBar);
+    button->setObjectName(QLatin1String(name));
+    button->setDefaultAction(action);
+    button->setAutoRaise(true);
+    button->setAccessibleName(action->toolTip());
+    button->setFocusPolicy(Qt::TabFocus);
+    m_toolBar->addWidget(button);
+    return button;
+}
+
+void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
+{
+    m_toolBar = new QToolBar(parent);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setFixedHeight(31);
+    m_toolBar->setIconSize(QSize(20, 20));
+    m_toolBar->setMovable(false);
+    layout->addWidget(m_toolBar);
+
+    const auto action = [this](auto slot) {
+        auto *a = new QAction(this);
+        connect(a, &QAction::triggered, this, ui::guarded(this, slot));
+        return a;
+    };
+    const auto menuItem = [this](QMenu *menu, const char *name, const QString &caption, const QString &hint,
+                                 const QString &icon, auto slot) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setStatusTip(hint);
+        if (!icon.isEmpty())
+            a->setIcon(ui::icon(icon));
+        connect(a, &QAction::triggered, this, ui::guarded(this, slot));
+        return a;
+    };
+    const auto dropDown = [](QToolButton *button, QMenu *menu) {
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    };
+
+    auto *databaseMenu = new QMenu(this);
+    databaseMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    menuItem(databaseMenu, "N1", QStringLiteral("Создать базу данных"),
+             QStringLiteral("Создание новой базы данных для Вашей бухгалтерии"), QStringLiteral("db-new"),
+             [this] { showCreateLedger(); });
+    QAction *open = boldDefault(menuItem(databaseMenu, "N2", QStringLiteral("Открыть базу данных"),
+                                         QStringLiteral("Открыть файл базы данных"), QStringLiteral("db-open"),
+                                         [this] { openLedgerFile(); }));
+    dropDown(addButton("ToolButton1", QStringLiteral("db"),
+                       QStringLiteral("База данных|Выбор и создание базы данных бухгалтерии"),
+                       action([open] { open->trigger(); })),
+             databaseMenu);
+    m_toolBar->addSeparator();
+
+    QAction *journal = action([this] { openChild(Child::Journal); });
+    addButton("ToolButton2", QStringLiteral("journal"),
+              QStringLiteral("Журнал дохода и расхода|Просмотр данных о приходе и расходе денежных средств"), journal);
+    QAction *expense = action([this] { addExpense(); });
+    addButton("ToolButton4", QStringLiteral("expense-add"), QStringLiteral("Добавить расход|Добавление информации о расходе"),
+              expense);
+    QAction *income = action([this] { addIncome(); });
+    addButton("ToolButton3", QStringLiteral("income-add"), QStringLiteral("Добавить доход|Добавление информации о доходе"),
+              income);
+    m_reportAction = action([this] {
+        // With no ledger open there is nothing to report on.
+        if (m_session.isOpen())
+            openChild(Child::Report);
+    });
+    addButton("ToolButton18", QStringLiteral("report"),
+              QStringLiteral("Отчёт расходов/доходов|ОТчётные данные по расходу или доходу за выбранный период"),
+              m_reportAction);
+    m_toolBar->addSeparator();
+
+    auto *chartMenu = new QMenu(this);
+    chartMenu->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction *incomeExpense = menuItem(chartMenu, "N8", QStringLiteral("График расходов/доходов"),
+                                      QStringLiteral("График динамического изменения доходов и расходов"), QString(),
+                                      [this] { openChild(Child::IncomeExpenseChart); });
+    menuItem(chartMenu, "N101", QStringLiteral("График TOP расходов"),
+             QStringLiteral("Отображение самых внушительных расходов"), QString(), [this] { openChild(Child::TopChart); });
+    QAction *charts = action([incomeExpense] { incomeExpense->trigger(); });
+    dropDown(addButton("ToolButton5", QStringLiteral("chart"),
+                       QStringLiteral("Графика дохода и расхода|Просмотр и печать графика дохода и расхода, аналитика расхода"),
+                       charts),
+             chartMenu);
+    QAction *rates = action([this] { openChild(Child::RatesChart); });
+    addButton("ToolButton9", QStringLiteral("currency"),
+              QStringLiteral("Информация о валюте|График именения курса валюты по отношению к рублю"), rates);
+    m_toolBar->addSeparator();
+    addButton("ToolButton10", QStringLiteral("panel"), QStringLiteral("Показать/Скрыть информационую панель"),
+              action([this] { togglePanel(); }));
+    m_toolBar->addSeparator();
+
+    auto *calculatorMenu = new QMenu(this);
+    calculatorMenu->setObjectName(QStringLiteral("PopupMenu4"));
+    QAction *calculator = boldDefault(menuItem(calculatorMenu, "N9", QStringLiteral("Калькулятор"), QString(), QString(),
+                                               [] { outside::startCalculator(); }));
+    menuItem(calculatorMenu, "N10", QStringLiteral("Кредитный"), QString(), QString(), [this] { showCredit(); });
+    dropDown(addButton("ToolButton16", QStringLiteral("calculator"), QStringLiteral("Калькулятор|Вызов калькулятора"),
+                       action([calculator] { calculator->trigger(); })),
+             calculatorMenu);
+    addButton("ToolButton15", QStringLiteral("notepad"), QStringLiteral("Блокнот|Вызов блокнота"),
+              action([] { outside::startTextEditor(); }));
+    m_toolBar->addSeparator();
+    addButton("ToolButton12", QStringLiteral("settings"), QStringLiteral("Настройки...|Настройки программы"),
+              action([this] { m_settings->exec(); }));
+
+    auto *helpMenu = new QMenu(this);
+    helpMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    menuItem(helpMenu, "N3", QStringLiteral("Справка в Интернет"), QStringLiteral("Справочная система"),
+             QStringLiteral("web-help"), [] { outside::openWebPage(outside::helpPage()); });
+    menuItem(helpMenu, "N4", QStringLiteral("Техническая поддержка"), outside::supportPage(), QStringLiteral("support"),
+             [] { outside::openWebPage(outside::supportPage()); });
+    helpMenu->addSeparator();
+    QAction *about = boldDefault(menuItem(helpMenu, "N5", QStringLiteral("О программе..."),
+                                          QStringLiteral("Информация о версии программы"), QStringLiteral("about"),
+                                          [this] { m_about->exec(); }));
+    dropDown(addButton("ToolButton13", QStringLiteral("help"),
+                       QStringLiteral("Справка|Информация о программе и помощь в работе"),
+                       action([about] { about->trigger(); })),
+             helpMenu);
+
+    m_ledgerActions = {journal, expense, income, charts, rates};
+}
+
+void MainWindow::createDialogs()
+{
+    // Made once, in this order, and only hidden between uses.
+    m_settings = new SettingsDialog(m_store, m_session, this);
+    m_about = new AboutWindow(this);
+    m_password = new ledger::PasswordPrompt(this);
+    m_create = new ledger::CreateLedgerDialog(this);
+    m_create->setCreator([this] { NewDB(); });
+}
+
+void MainWindow::restoreGeometryFromStore()
+{
+    if (m_store.readNumber(QStringLiteral("windowState"), 0) != 0) {
+        setWindowState(Qt::WindowMaximized);
+    } else {
+        resize(qMax(412, m_store.readNumber(QStringLiteral("Width"), 740)),
+               qMax(500, m_store.readNumber(QStringLiteral("Height"), 550)));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    if (!m_centred && !isMaximized()) {
+        m_centred = true;
+        if (const QScreen *screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_store.writeNumber(QStringLiteral("Width"), width());
+    m_store.writeNumber(QStringLiteral("Height"), height());
+    m_store.writeNumber(QStringLiteral("windowState"), windowState() == Qt::WindowNoState ? 0 : 1);
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::startUp()
+{
+    const QString path = ledger::paths::complete(m_store.readText(QStringLiteral("db"), QStringLiteral("vel.tor")));
+    if (QFileInfo(path).isFile()) {
+        LoadDB(path);
+        return;
+    }
+    setLedgerCommandsEnabled(false);
+    m_create->prefill(QStringLiteral("vel.tor"), QStringLiteral("VelTor"));
+    m_create->exec();
+}
+
+void MainWindow::setLedgerCommandsEnabled(bool enabled)
+{
+    for (QAction *action : m_ledgerActions)
+        action->setEnabled(enabled);
+}
+
+void MainWindow::noLedger()
+{
+    m_session.detach();
+    setLedgerCommandsEnabled(false);
+    m_panel->hide();
+}
+
+void MainWindow::showConnectionMessage(const QString &path, const ledger::ConnectionError &error)
+{
+    using Reason = ledger::ConnectionError::Reason;
+    QStringList lines = {QStringLiteral("Программе не удалось подключиться к базе данных:"), path, QString()};
+    switch (error.reason()) {
+    case Reason::Locked:
+        lines << QStringLiteral("Файл базы данных занят другой программой. Закройте её и откройте базу данных снова.");
+        break;
+    case Reason::NoPermission:
+        lines << QStringLiteral("Нет прав на чтение и запись файла базы данных.");
+        break;
+    case Reason::TooNew:
+        lines << QStringLiteral("Файл создан более новой версией velTor.");
+        break;
+    default:
+        lines << QStringLiteral("Возможные причины неисправности:")
+              << QStringLiteral("1) Испорчен или отсутсвует файл базы данных.")
+              << QStringLiteral("2) Файл не является базой данных velTor или повреждён.");
+        break;
+    }
+    ui::warn(this, lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::LoadDB(const QString &path)
+{
+    // 1-2: every child window goes, and the ledger that was open.
+    for (QMdiSubWindow *window : m_mdi->subWindowList())
+        window->close();
+    m_session.detach();
+
+    // 3: connect.
+    std::unique_ptr<ledger::Connection> connection;
+    try {
+        connection = ledger::Connection::open(path);
+    } catch (const ledger::ConnectionError &error) {
+        noLedger();
+        showConnectionMessage(path, error);
+        return;
+    }
+    // 4: the journal and the header.
+    m_session.attach(std::move(connection));
+    const ledger::LedgerHeader header = ledger::readHeader(m_session.connection());
+
+    // 5: the ledger's own password. A refused ledger is closed again at once, so that no
+    // command can reach it.
+    if (!header.password.isEmpty()) {
+        const QString typed = m_password->ask(header.password);
+        if (typed != header.password) {
+            noLedger();
+            return;
+        }
+    }
+
+    // 6: show that something is happening.
+    BusyCursor busy;
+    statusBar()->showMessage(QStringLiteral("Загрузка базы данных..."));
+    QCoreApplication::processEvents();
+
+    GetBalans();                       // 7
+    setLedgerCommandsEnabled(true);    // 8
+    m_panel->show();
+    // 9: a NULL in the header leaves the settings field as it was.
+    m_settings->setLedgerFields(ledger::paths::stripApplicationFolder(path),
+                                header.passwordNull ? std::nullopt : std::optional<QString>(header.password),
+                                header.descriptionNull ? std::nullopt : std::optional<QString>(header.description));
+    m_session.fillIncomeTypes();       // 10
+    m_session.fillItemNames(1000);     // 11
+    setLedgerCaption(m_settings->description()); // 12
+    statusBar()->clearMessage();       // 13
+    openChild(Child::Journal);
+}
+
+void MainWindow::NewDB()
+{
+    const QString path = ledger::paths::complete(m_create->filePath());
+    if (QFileInfo::exists(path)) {
+        throw ledger::Error(QStringLiteral("Файл «%1» уже существует. Выберите другое имя файла базы данных.")
+                                .arg(QDir::toNativeSeparators(path)));
+    }
+    ledger::Connection::create(path);
+    LoadDB(path);
+    ledger::writeHeader(m_session.connection(), m_create->description(), m_create->password());
+    // The header changed after LoadDB read it: show the new description and keep the new
+    // values in the settings dialog, so that its next OK does not wipe them.
+    m_settings->setPasswordAndDescription(m_create->password(), m_create->description());
+    setLedgerCaption(m_create->description());
+}
+
+void MainWindow::GetBalans()
+{
+    // Step 2 before the figures: the rates decide the hints.
+    const ledger::Totals totals = ledger::readTotals(m_session.connection());
+    if (m_dollar == 0.0)
+        GetValuts();
+
+    const ledger::Money balance = totals.balance();
+    QColor colour = palette().color(QPalette::WindowText);
+    if (balance < ledger::Money())
+        colour = QColor(128, 0, 0);
+    else if (balance > ledger::Money())
+        colour = QColor(0, 128, 0);
+    m_panel->setBalance(QStringLiteral("баланс: %1 руб.").arg(regional::amountText(balance)), colour);
+    m_panel->setMonth(QStringLiteral("Доход: %1 руб.").arg(regional::amountText(totals.monthIncome)),
+                      QStringLiteral("Расход: %1 руб.").arg(regional::amountText(totals.monthExpenses)));
+
+    if (m_dollar > 0.0) {
+        const auto hint = [this](ledger::Money figure) {
+            QString text = QStringLiteral("$") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / m_dollar));
+            // Without a euro rate the second line would divide by zero: it is left out.
+            if (m_euro > 0.0)
+                text += QStringLiteral("\n€") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / m_euro));
+            return text + QLatin1Char('|');
+        };
+        m_panel->setHints(hint(balance), hint(totals.monthIncome), hint(totals.monthExpenses));
+    }
+}
+
+void MainWindow::setLedgerCaption(const QString &description)
+{
+    setWindowTitle(description.isEmpty() ? ui::kAppTitle : ui::kAppTitle + QStringLiteral(" - ") + description);
+}
+
+void MainWindow::GetValuts()
+{
+    if (!m_store.readYesNo(QStringLiteral("inet"), true))
+        return;
+    // The rates come with the exchange-rate subsystem.
+}
+
+QMdiSubWindow *MainWindow::findChildWindow(const QString &caption) const
+{
+    for (QMdiSubWindow *window : m_mdi->subWindowList()) {
+        // A window already closed waits for its deletion; it no longer counts.
+        if (window->windowTitle() == caption && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+QMdiSubWindow *MainWindow::openChild(Child kind)
+{
+    if (QMdiSubWindow *open = findChildWindow(m_childCaptions.value(kind)))
+        return open;
+    const auto factory = m_childFactories.value(kind);
+    if (!factory)
+        return nullptr;
+    ui::ChildWindow *window = factory();
+    m_mdi->addSubWindow(window);
+    window->show();
+    return window;
+}
+
+void MainWindow::openLedgerFile()
+{
+    const QString path = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString()});
+    if (!path.isEmpty())
+        LoadDB(QDir::toNativeSeparators(path));
+}
+
+void MainWindow::showCreateLedger()
+{
+    m_create->exec();
+}
+
+void MainWindow::addExpense()
+{
+    if (m_session.isOpen() && m_showExpense)
+        m_showExpense();
+}
+
+void MainWindow::addIncome()
+{
+    if (m_session.isOpen() && m_showIncome)
+        m_showIncome();
+}
+
+void MainWindow::showCredit()
+{
+    if (m_showCredit)
+        m_showCredit();
+}
+
+void MainWindow::togglePanel()
+{
+    m_panel->setVisible(!m_panel->isVisible());
+}
+
+} // namespace app

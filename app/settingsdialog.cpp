@@ -1,0 +1,155 @@
+#include "settingsdialog.h"
+
+#include "settingsstore.h"
+
+#include "app/common/dialogs.h"
+#include "app/common/guard.h"
+#include "app/common/widgets.h"
+#include "ledger/bookkeeping.h"
+#include "ledger/paths.h"
+#include "ledger/session.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace app {
+
+SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    , m_store(store)
+    , m_session(session)
+{
+    setObjectName(QStringLiteral("TForm7"));
+    setWindowTitle(QStringLiteral("Настройки"));
+    setFixedSize(421, 339);
+
+    QWidget *band = ui::headerBand(this, QStringLiteral("settings-band"), QStringLiteral("Настройки программы"),
+                                   QStringLiteral("Настройки работы программы, установка пароля на открытие и "
+                                                  "описание базы данных"),
+                                   72);
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    m_file = new QLineEdit(this);
+    m_file->setObjectName(QStringLiteral("Edit2"));
+    auto *browseButton = new QPushButton(QStringLiteral("..."), this);
+    browseButton->setObjectName(QStringLiteral("Button1"));
+    browseButton->setFixedWidth(28);
+    ui::setHint(browseButton, QStringLiteral("Обзор...|Выбор файла базы данных"));
+    browseButton->setAccessibleName(QStringLiteral("Обзор..."));
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("Edit1"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(15);
+    m_description = new QLineEdit(this);
+    m_description->setObjectName(QStringLiteral("Edit3"));
+    m_description->setMaxLength(25);
+
+    auto *grid = new QGridLayout;
+    const auto addRow = [&](int row, const QString &caption, QLineEdit *field) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(field);
+        field->setAccessibleName(caption);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1);
+    };
+    addRow(0, QStringLiteral("База данных:"), m_file);
+    grid->addWidget(browseButton, 0, 2);
+    addRow(1, QStringLiteral("Пароль:"), m_password);
+    grid->addWidget(new QLabel(QStringLiteral("(на открытие базы данных)"), this), 1, 2);
+    addRow(2, QStringLiteral("Описание:"), m_description);
+    grid->setColumnStretch(1, 1);
+
+    auto *group = new QGroupBox(QStringLiteral("Интерфейс"), this);
+    m_highlight = new QCheckBox(QStringLiteral("Подсвечивать в журнале информацию о доходе"), group);
+    m_highlight->setObjectName(QStringLiteral("CheckBox1"));
+    m_internet = new QCheckBox(QStringLiteral("Подключаться к Интернет для получения данных о курсе валют"), group);
+    m_internet->setObjectName(QStringLiteral("CheckBox2"));
+    auto *groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(m_highlight);
+    groupLayout->addWidget(m_internet);
+
+    m_ok = new QPushButton(QStringLiteral("ОК"), this);
+    m_ok->setObjectName(QStringLiteral("Button3"));
+    m_ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("Button2"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(cancel);
+
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(10, 4, 10, 8);
+    body->addLayout(grid);
+    body->addWidget(group);
+    body->addStretch();
+    body->addLayout(buttons);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(band);
+    layout->addWidget(line);
+    layout->addLayout(body, 1);
+
+    // Read once, when the dialog is made; after that only the user changes them.
+    m_internet->setChecked(m_store.readYesNo(QStringLiteral("inet"), true));
+    m_highlight->setChecked(m_store.readYesNo(QStringLiteral("hint"), true));
+    m_session.setIncomeHighlight(m_highlight->isChecked());
+
+    connect(m_highlight, &QCheckBox::toggled, this, [this](bool on) { m_session.setIncomeHighlight(on); });
+    connect(m_file, &QLineEdit::textChanged, this, [this](const QString &text) { m_ok->setEnabled(!text.isEmpty()); });
+    connect(browseButton, &QPushButton::clicked, this, ui::guarded(this, [this] { browse(); }));
+    connect(m_ok, &QPushButton::clicked, this, ui::guarded(this, [this] { save(); }));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void SettingsDialog::setLedgerFields(const QString &path, const std::optional<QString> &password,
+                                     const std::optional<QString> &description)
+{
+    m_file->setText(path);
+    if (password)
+        m_password->setText(*password);
+    if (description)
+        m_description->setText(*description);
+}
+
+QString SettingsDialog::description() const
+{
+    return m_description->text();
+}
+
+void SettingsDialog::setPasswordAndDescription(const QString &password, const QString &description)
+{
+    m_password->setText(password);
+    m_description->setText(description);
+}
+
+void SettingsDialog::browse()
+{
+    const QString chosen = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString()});
+    if (!chosen.isEmpty())
+        m_file->setText(ledger::paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
+}
+
+void SettingsDialog::save()
+{
+    m_store.writeText(QStringLiteral("db"), m_file->text());
+    m_store.writeYesNo(QStringLiteral("inet"), m_internet->isChecked());
+    m_store.writeYesNo(QStringLiteral("hint"), m_highlight->isChecked());
+    // With no ledger open there is no header to write into.
+    if (m_session.isOpen())
+        ledger::writeHeader(m_session.connection(), m_description->text(), m_password->text());
+    accept();
+}
+
+} // namespace app

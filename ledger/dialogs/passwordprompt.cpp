@@ -1,0 +1,92 @@
+#include "passwordprompt.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ledger {
+
+PasswordPrompt::PasswordPrompt(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("TForm9"));
+    setWindowTitle(QStringLiteral("Ввод пароля"));
+    setFixedSize(241, 100);
+
+    auto *picture = new QLabel(this);
+    picture->setPixmap(QIcon(QStringLiteral(":/pictures/key.svg")).pixmap(32, 32));
+    picture->setFixedSize(32, 32);
+    auto *label = new QLabel(QStringLiteral("Введите пароль на базу данных:"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    m_field = new QLineEdit(this);
+    m_field->setObjectName(QStringLiteral("Edit1"));
+    m_field->setEchoMode(QLineEdit::Password);
+    m_field->setAccessibleName(label->text());
+    label->setBuddy(m_field);
+
+    m_enter = new QPushButton(QStringLiteral("Вход"), this);
+    m_enter->setObjectName(QStringLiteral("Button1"));
+    m_enter->setDefault(true);
+    m_enter->setEnabled(false);
+    auto *cancel = m_cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("Button2"));
+
+    auto *fields = new QVBoxLayout;
+    fields->addWidget(label);
+    fields->addWidget(m_field);
+    auto *top = new QHBoxLayout;
+    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addLayout(fields, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_enter);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+
+    connect(m_field, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_enter->setEnabled(text == m_password); });
+    connect(m_enter, &QPushButton::clicked, this, &QDialog::accept);
+    // Отмена and Esc empty the field; the title bar's close keeps what was typed.
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        m_field->clear();
+        reject();
+    });
+}
+
+QString PasswordPrompt::ask(const QString &password)
+{
+    m_password = password;
+    exec();
+    return m_field->text();
+}
+
+void PasswordPrompt::showEvent(QShowEvent *event)
+{
+    m_field->clear();
+    m_enter->setEnabled(m_field->text() == m_password);
+    m_field->setFocus();
+    QDialog::showEvent(event);
+}
+
+} // namespace ledger
+
+namespace ledger {
+
+void PasswordPrompt::keyPressEvent(QKeyEvent *event)
+{
+    // Esc is the cancel button's key: it empties the field like Отмена.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_cancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace ledger

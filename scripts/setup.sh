@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs what velTor needs (Debian 12 or Ubuntu), builds it, and then either starts it
+# or runs the whole test suite headless.
+#   scripts/setup.sh run    build and start velTor
+#   scripts/setup.sh test   build and run every test
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+mode="${1:-run}"
+
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6
+    libsqlite3-dev sqlite3 libcurl4-openssl-dev mdbtools-dev
+    fonts-dejavu-core poppler-utils
+)
+if [ "$mode" = test ]; then
+    packages+=(clang libclang-rt-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTOR_WERROR=ON
+cmake --build build -j "$jobs"
+
+case "$mode" in
+run)
+    exec build/veltor
+    ;;
+test)
+    (cd build && ctest --output-on-failure -j "$jobs")
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,495 @@
+// The application shell: start-up, opening and creating ledgers, the password prompt, the
+// information panel, the settings dialog and the About window.
+#include "support/guisupport.h"
+#include "support/testsupport.h"
+
+#include "app/aboutwindow.h"
+#include "app/mainwindow.h"
+#include "app/settingsstore.h"
+#include "ledger/bookkeeping.h"
+#include "ledger/database.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace testing;
+
+namespace {
+
+const QStringList kLedgerButtons = {"ToolButton2", "ToolButton3", "ToolButton4", "ToolButton5", "ToolButton9"};
+
+QStringList enabledLedgerButtons(QWidget *window)
+{
+    QStringList enabled;
+    for (const QString &name : kLedgerButtons) {
+        auto *button = find<QToolButton>(window, name);
+        if (!button)
+            qFatal("no %s", qPrintable(name));
+        if (button->isEnabled())
+            enabled << name;
+    }
+    return enabled;
+}
+
+QString labelText(QWidget *window, const char *name)
+{
+    auto *label = find<QLabel>(window, QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QString connectionMessage(const QString &path)
+{
+    return QStringList({"Программе не удалось подключиться к базе данных:", path, "", "Возможные причины неисправности:",
+                        "1) Испорчен или отсутсвует файл базы данных.",
+                        "2) Файл не является базой данных velTor или повреждён."})
+        .join('\n');
+}
+
+QString ledgerWithPassword(const QString &path, const QString &password, const QString &description = QString())
+{
+    ledger::Connection::create(path);
+    ledger::writeHeader(*ledger::Connection::open(path), description, password);
+    return path;
+}
+
+QString storedValue(const QString &name)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tovrak", "velTor");
+    return settings.value(name, "<none>").toString();
+}
+
+void setStored(const QString &name, const QString &value)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tovrak", "velTor");
+    settings.setValue(name, value);
+    settings.sync();
+}
+
+// Fails (and closes it) if any modal dialog shows within the wait.
+struct NoModal
+{
+    bool seen = false;
+    NoModal()
+    {
+        QTimer::singleShot(1500, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                seen = true;
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+            }
+        });
+    }
+};
+
+} // namespace
+
+class ShellTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        resetUserState();
+    }
+
+    void firstStartOffersToCreateTheLedger()
+    {
+        MessageLog log;
+        QStringList enabledWhileAsked;
+        bool prefilled = false;
+        whenShown("TForm10", [&](QWidget *dialog) {
+            enabledWhileAsked = enabledLedgerButtons(dialog->parentWidget());
+            prefilled = find<QLineEdit>(dialog, "Edit2")->text() == "vel.tor"
+                        && find<QLineEdit>(dialog, "Edit3")->text() == "VelTor"
+                        && find<QLineEdit>(dialog, "Edit1")->text().isEmpty()
+                        && find<QPushButton>(dialog, "Button3")->isEnabled();
+            QTest::mouseClick(find<QPushButton>(dialog, "Button3"), Qt::LeftButton);
+        });
+        Program program;
+        QTRY_VERIFY(QFile::exists(appFolder() + "vel.tor"));
+        QVERIFY(!missedDialog());
+        QVERIFY(prefilled);
+        QCOMPARE(enabledWhileAsked, QStringList());
+        QWidget *w = &program.window();
+        QCOMPARE(enabledLedgerButtons(w), kLedgerButtons);
+        QVERIFY(find<QWidget>(w, "PanelStatus")->isVisible());
+        QCOMPARE(labelText(w, "Label1"), QStringLiteral("баланс: 0,00 руб."));
+        QCOMPARE(labelText(w, "Label11"), QStringLiteral("Доход: 0,00 руб."));
+        QCOMPARE(labelText(w, "Label12"), QStringLiteral("Расход: 0,00 руб."));
+        QCOMPARE(find<QLabel>(w, "Label1")->palette().color(QPalette::WindowText),
+                 w->palette().color(QPalette::WindowText));
+        QCOMPARE(w->windowTitle(), QStringLiteral("velTor - VelTor"));
+        QCOMPARE(RawFile(appFolder() + "vel.tor").rows("SELECT names, pas FROM VelTor"), QStringList({"VelTor|"}));
+        QCOMPARE(log.texts(), QStringList());
+        // Creating does not choose the ledger of the next start.
+        QCOMPARE(storedValue("db"), QStringLiteral("<none>"));
+    }
+
+    void cancellingTheFirstStartLeavesNoLedger()
+    {
+        MessageLog log;
+        whenShown("TForm10", [](QWidget *dialog) { QTest::mouseClick(find<QPushButton>(dialog, "Button2"), Qt::LeftButton); });
+        Program program;
+        QTest::qWait(20);
+        QVERIFY(!missedDialog());
+        QCOMPARE(enabledLedgerButtons(&program.window()), QStringList());
+        QVERIFY(!QFile::exists(appFolder() + "vel.tor"));
+        QVERIFY(!find<QWidget>(&program.window(), "PanelStatus")->isVisible());
+        QCOMPARE(program.window().windowTitle(), QStringLiteral("VelTor"));
+    }
+
+    void aPasswordIsAskedAndARefusalClosesTheLedger()
+    {
+        MessageLog log;
+        const QString path = ledgerWithPassword(appFolder() + "vel.tor", "Секрет", "Дом");
+        QList<bool> enterStates;
+        whenShown("TForm9", [&](QWidget *prompt) {
+            auto *field = find<QLineEdit>(prompt, "Edit1");
+            auto *enter = find<QPushButton>(prompt, "Button1");
+            enterStates << enter->isEnabled();
+            type(field, "секрет");
+            enterStates << enter->isEnabled();
+            field->clear();
+            type(field, "Секрет");
+            enterStates << enter->isEnabled();
+            QTest::keyClick(field, Qt::Key_Backspace);
+            enterStates << enter->isEnabled();
+            QTest::mouseClick(find<QPushButton>(prompt, "Button2"), Qt::LeftButton);
+        });
+        Program program;
+        QTRY_VERIFY(!QApplication::activeModalWidget() && !enterStates.isEmpty());
+        QTest::qWait(20);
+        QCOMPARE(enterStates, QList<bool>({false, false, true, false}));
+        app::MainWindow &w = program.window();
+        QVERIFY(!w.session().isOpen());
+        QCOMPARE(enabledLedgerButtons(&w), QStringList());
+        QVERIFY(!find<QWidget>(&w, "PanelStatus")->isVisible());
+        QCOMPARE(w.windowTitle(), QStringLiteral("VelTor"));
+        QCOMPARE(log.texts(), QStringList());
+
+        // No command reaches the refused ledger: the report, the panel and its links.
+        find<QToolButton>(&w, "ToolButton18")->click();
+        find<QToolButton>(&w, "ToolButton10")->click();
+        QVERIFY(find<QWidget>(&w, "PanelStatus")->isVisible());
+        for (const char *link : {"Link1", "Link2", "Image1"})
+            QTest::mouseClick(find<QWidget>(&w, link), Qt::LeftButton);
+        QCOMPARE(w.mdiArea()->subWindowList().size(), 0);
+        // The settings dialog's OK cannot write into it either.
+        auto *settings = find<QDialog>(&w, "TForm7");
+        find<QLineEdit>(settings, "Edit1")->setText("чужой");
+        find<QLineEdit>(settings, "Edit3")->setText("чужое");
+        find<QLineEdit>(settings, "Edit2")->setText("vel.tor");
+        find<QPushButton>(settings, "Button3")->click();
+        QCOMPARE(RawFile(path).rows("SELECT names, pas FROM VelTor"), QStringList({"Дом|Секрет"}));
+        QCOMPARE(log.texts(), QStringList());
+
+        // The exact password opens it.
+        whenShown("TForm9", [](QWidget *prompt) {
+            type(find<QLineEdit>(prompt, "Edit1"), "Секрет");
+            QTest::keyClick(find<QLineEdit>(prompt, "Edit1"), Qt::Key_Return);
+        });
+        w.LoadDB(path);
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.windowTitle(), QStringLiteral("velTor - Дом"));
+
+        // Another ledger without a password opens at once, with no prompt.
+        const QString other = appFolder() + "other.tor";
+        ledger::Connection::create(other);
+        NoModal watch;
+        w.LoadDB(other);
+        QVERIFY(!watch.seen);
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.session().connection().path(), other);
+        QCOMPARE(w.windowTitle(), QStringLiteral("velTor"));
+        QCOMPARE(find<QLineEdit>(settings, "Edit2")->text(), QStringLiteral("other.tor"));
+    }
+
+    void filesThatAreNoLedgersGiveTheConnectionMessage()
+    {
+        MessageLog log;
+        Workspace ws;
+        const QString ledgerPath = ws.newLedger("good.tor");
+        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+        Program program;
+        app::MainWindow &w = program.window();
+        w.LoadDB(ledgerPath);
+        QVERIFY(w.session().isOpen());
+        const QString caption = w.windowTitle();
+
+        QFile foreign(ws.path("letter.tor"));
+        QVERIFY(foreign.open(QIODevice::WriteOnly));
+        foreign.write("Дорогой друг!\n");
+        foreign.close();
+        // The path exactly as it was passed, odd parts and all.
+        const QString foreignPath = ws.path("sub/../letter.tor");
+        const QString missingPath = ws.path("nothing here.tor");
+        w.LoadDB(foreignPath);
+        w.LoadDB(missingPath);
+        QCOMPARE(log.texts(), QStringList({connectionMessage(foreignPath), connectionMessage(missingPath)}));
+        QCOMPARE(log.seen().first().icon, QMessageBox::Warning);
+        QVERIFY(!w.session().isOpen());
+        QCOMPARE(enabledLedgerButtons(&w), QStringList());
+        QVERIFY(!find<QWidget>(&w, "PanelStatus")->isVisible());
+        QCOMPARE(w.windowTitle(), caption);
+        QVERIFY(!QFile::exists(missingPath));
+    }
+
+    void newDbRefusesAnExistingFileAndKeepsTheNewHeader()
+    {
+        MessageLog log;
+        Workspace ws;
+        const QString existing = ws.path("taken.tor");
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("занято");
+        file.close();
+
+        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+        Program program;
+        app::MainWindow &w = program.window();
+        bool stayedOpen = false;
+        whenShown("TForm10", [&](QWidget *dialog) {
+            find<QLineEdit>(dialog, "Edit2")->setText(existing);
+            find<QPushButton>(dialog, "Button3")->click();
+            stayedOpen = dialog->isVisible();
+            // A new name then works, with a password and a description.
+            find<QLineEdit>(dialog, "Edit2")->setText(ws.path("new.tor"));
+            find<QLineEdit>(dialog, "Edit1")->setText("пароль");
+            find<QLineEdit>(dialog, "Edit3")->setText("Новая");
+            find<QPushButton>(dialog, "Button3")->click();
+        });
+        find<QAction>(&w, "N1")->trigger();
+        QVERIFY(!missedDialog());
+        QVERIFY(stayedOpen);
+        QCOMPARE(log.texts().size(), 1);
+        QVERIFY(log.texts().first().contains(existing));
+        QCOMPARE(log.seen().first().icon, QMessageBox::Critical);
+        QCOMPARE(testing::fileBytes(existing), QByteArray("занято"));
+
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.windowTitle(), QStringLiteral("velTor - Новая"));
+        // The settings dialog holds the new values, so its OK keeps them.
+        auto *settings = find<QDialog>(&w, "TForm7");
+        QCOMPARE(find<QLineEdit>(settings, "Edit1")->text(), QStringLiteral("пароль"));
+        QCOMPARE(find<QLineEdit>(settings, "Edit3")->text(), QStringLiteral("Новая"));
+        find<QPushButton>(settings, "Button3")->click();
+        QCOMPARE(RawFile(ws.path("new.tor")).rows("SELECT names, pas FROM VelTor"), QStringList({"Новая|пароль"}));
+    }
+
+    void itemNamesStepPastEmptyNames()
+    {
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        const auto line = [](const QString &name) {
+            return ledger::ExpenseLine{name, ledger::Money::fromUnits(1), ledger::Money::fromUnits(1), "",
+                                       QDate::currentDate()};
+        };
+        ledger::recordExpenseBatch(*ledger::Connection::open(path), {line("хлеб"), line(""), line("молоко"), line("")});
+        Program program; // the first start opens vel.tor of the application folder
+        QTRY_VERIFY(program.window().session().isOpen());
+        QCOMPARE(program.window().session().itemNames().stringList(), QStringList({"молоко", "хлеб"}));
+        QCOMPARE(program.window().session().incomeTypes().stringList(),
+                 QStringList({"Зарплата", "Премия", "Гонорар", "Выигрыш", "Вернули долг", "Проценты банка"}));
+
+        QVector<ledger::ExpenseLine> many;
+        for (int i = 0; i < 1100; ++i)
+            many.append(line(QStringLiteral("n%1").arg(i)));
+        ledger::recordExpenseBatch(*ledger::Connection::open(path), many);
+        program.window().LoadDB(path);
+        const QStringList names = program.window().session().itemNames().stringList();
+        QCOMPARE(names.size(), 1000);
+        QCOMPARE(names.first(), QStringLiteral("n1099"));
+        QCOMPARE(names.last(), QStringLiteral("n100"));
+    }
+
+    void theWindowKeepsItsSizeAndState()
+    {
+        setStored("windowState", "1");
+        setStored("Width", "900");
+        {
+            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+            Program program;
+            QVERIFY(program.window().windowState() & Qt::WindowMaximized);
+            program.window().close();
+            QCOMPARE(storedValue("windowState"), QStringLiteral("1"));
+        }
+        setStored("windowState", "0");
+        setStored("Width", "abc");
+        setStored("Height", "600");
+        {
+            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+            Program program;
+            QCOMPARE(program.window().size(), QSize(740, 600));
+            program.window().resize(800, 520);
+            program.window().close();
+            QCOMPARE(storedValue("Width"), QStringLiteral("800"));
+            QCOMPARE(storedValue("Height"), QStringLiteral("520"));
+            QCOMPARE(storedValue("windowState"), QStringLiteral("0"));
+        }
+        setStored("Width", "100");
+        setStored("Height", "100");
+        {
+            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+            Program program;
+            QVERIFY(program.window().width() >= 412 && program.window().height() >= 500);
+        }
+    }
+
+    void settingsStoreReadsDefaultsAndNumbers()
+    {
+        app::SettingsStore store;
+        QCOMPARE(store.readText("db", "vel.tor"), QStringLiteral("vel.tor"));
+        QCOMPARE(store.readYesNo("inet", true), true);
+        setStored("inet", "2");
+        setStored("hint", "0");
+        setStored("Width", "12x");
+        QCOMPARE(store.readYesNo("inet", false), true);
+        QCOMPARE(store.readYesNo("hint", true), false);
+        QCOMPARE(store.readNumber("Width", 740), 740);
+        store.writeNumber("Height", 555);
+        store.writeYesNo("hint", true);
+        QCOMPARE(storedValue("Height"), QStringLiteral("555"));
+        QCOMPARE(storedValue("hint"), QStringLiteral("1"));
+    }
+
+    void settingsDialogWritesWhatItShouldWhenItShould()
+    {
+        MessageLog log;
+        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+        Program program(true); // no "inet" value written: both boxes read yes
+        app::MainWindow &w = program.window();
+        auto *settings = find<QDialog>(&w, "TForm7");
+        auto *highlight = find<QCheckBox>(settings, "CheckBox1");
+        auto *internet = find<QCheckBox>(settings, "CheckBox2");
+        auto *file = find<QLineEdit>(settings, "Edit2");
+        auto *ok = find<QPushButton>(settings, "Button3");
+        QVERIFY(highlight->isChecked() && internet->isChecked());
+        QVERIFY(ok->isEnabled());
+        QVERIFY(file->text().isEmpty());
+        file->setText("x");
+        file->clear();
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClicks(file, "a");
+        QVERIFY(ok->isEnabled());
+
+        // The highlight follows its box at once; Отмена writes nothing.
+        highlight->setChecked(false);
+        QVERIFY(!w.session().incomeHighlight());
+        internet->setChecked(false);
+        find<QPushButton>(settings, "Button2")->click();
+        QCOMPARE(storedValue("hint"), QStringLiteral("<none>"));
+        QCOMPARE(storedValue("inet"), QStringLiteral("<none>"));
+        QVERIFY(!w.session().incomeHighlight());
+
+        // OK with no ledger open writes the store and nothing else, without an error.
+        file->setText("мой.tor");
+        ok->click();
+        QCOMPARE(log.texts(), QStringList());
+        QVERIFY(!settings->isVisible());
+        QCOMPARE(storedValue("db"), QStringLiteral("мой.tor"));
+        QCOMPARE(storedValue("hint"), QStringLiteral("0"));
+        QCOMPARE(storedValue("inet"), QStringLiteral("0"));
+
+        // With a ledger in the application folder: its bare name, and OK writes the header.
+        const QString path = appFolder() + "дом.tor";
+        ledger::Connection::create(path);
+        w.LoadDB(path);
+        QCOMPARE(file->text(), QStringLiteral("дом.tor"));
+        find<QLineEdit>(settings, "Edit1")->setText("тайна");
+        find<QLineEdit>(settings, "Edit3")->setText("Семья");
+        ok->click();
+        QCOMPARE(RawFile(path).rows("SELECT names, pas FROM VelTor"), QStringList({"Семья|тайна"}));
+        QCOMPARE(storedValue("db"), QStringLiteral("дом.tor"));
+        // The open ledger stays open; the caption changes at the next opening.
+        QCOMPARE(w.session().connection().path(), path);
+        QCOMPARE(w.windowTitle(), QStringLiteral("velTor"));
+    }
+
+    void theStartUpLedgerComesFromTheSettings()
+    {
+        MessageLog log;
+        Workspace ws;
+        const QString elsewhere = ws.newLedger("elsewhere.tor");
+        setStored("db", elsewhere);
+        Program program;
+        QTRY_VERIFY(program.window().session().isOpen());
+        QCOMPARE(program.window().session().connection().path(), elsewhere);
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void toolbarAndPanelAreComplete()
+    {
+        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+        Program program;
+        QWidget *w = &program.window();
+        const QStringList buttons = {"ToolButton1", "ToolButton2", "ToolButton4", "ToolButton3",
+                                     "ToolButton18", "ToolButton5", "ToolButton9", "ToolButton10",
+                                     "ToolButton16", "ToolButton15", "ToolButton12", "ToolButton13"};
+        int lastX = -1;
+        for (const QString &name : buttons) {
+            auto *button = find<QToolButton>(w, name);
+            QVERIFY2(button, qPrintable(name));
+            QVERIFY2(!button->icon().isNull(), qPrintable(name));
+            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(name));
+            QVERIFY2(button->x() > lastX, qPrintable(name));
+            lastX = button->x();
+        }
+        auto *journal = find<QToolButton>(w, "ToolButton2");
+        QCOMPARE(journal->toolTip(), QStringLiteral("Журнал дохода и расхода"));
+        QCOMPARE(journal->defaultAction()->statusTip(), QStringLiteral("Просмотр данных о приходе и расходе денежных средств"));
+        auto *panelButton = find<QToolButton>(w, "ToolButton10");
+        QCOMPARE(panelButton->toolTip(), panelButton->defaultAction()->statusTip());
+        for (const char *name : {"N2", "N9", "N5"})
+            QVERIFY2(find<QAction>(w, name)->font().bold(), name);
+        QVERIFY(!find<QAction>(w, "N1")->font().bold());
+        QCOMPARE(find<QToolButton>(w, "ToolButton1")->menu()->objectName(), QStringLiteral("PopupMenu1"));
+        QCOMPARE(find<QToolButton>(w, "ToolButton5")->menu()->actions().size(), 2);
+        QCOMPARE(labelText(w, "Label4"), QStringLiteral("Курсы валют:"));
+        QCOMPARE(labelText(w, "Label10"), QStringLiteral("(данные не получены)"));
+    }
+
+    void aboutWindowTakesVersionFieldsAndTheFileDate()
+    {
+        QCOMPARE(app::versionLine("1.8.1.240"), QStringLiteral("Версия: 1.8 (build 240)"));
+        QCOMPARE(app::versionLine("1.8"), QStringLiteral("Версия: 1.8 (build 8)"));
+        QCOMPARE(app::versionLine(""), QStringLiteral("Версия: 0.0 (build 0)"));
+        QCOMPARE(app::versionLine("2..5...7.9"), QStringLiteral("Версия: 2.5 (build 9)"));
+        QCOMPARE(app::takeField("a.b", 3, '.'), QStringLiteral("b"));
+        QCOMPARE(app::compiledVersion(), QStringLiteral("1.8.1.240"));
+
+        // The release date is the executable file's own date: a copy dated otherwise shows
+        // its own date.
+        Workspace ws;
+        const QString copy = ws.path("veltor");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2008, 7, 21), QTime(12, 0)), QFileDevice::FileModificationTime));
+        file.close();
+        app::AboutWindow about(nullptr, copy);
+        app::AboutWindow running;
+        QCOMPARE(labelText(&running, "Label3"),
+                 app::releaseDateLine(QFileInfo(QCoreApplication::applicationFilePath()).lastModified()));
+        QCOMPARE(labelText(&about, "Label3"), QStringLiteral("Дата выпуска: 21.07.2008 г."));
+        QCOMPARE(labelText(&about, "Label2"), QStringLiteral("Версия: 1.8 (build 240)"));
+        QCOMPARE(about.windowTitle(), QStringLiteral("О программе \"VelTor\""));
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "test_shell.moc"
