@@ -317,11 +317,36 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
 void MainWindow::createDialogs()
 {
     // Made once, in this order, and only hidden between uses.
+    createEntryDialogs();
     m_settings = new SettingsDialog(m_store, m_session, this);
     m_about = new AboutWindow(this);
     m_password = new ledger::PasswordPrompt(this);
     m_create = new ledger::CreateLedgerDialog(this);
     m_create->setCreator([this] { NewDB(); });
+    createToolDialogs();
+
+    registerEntryWindows();
+    registerChartWindows();
+}
+
+void MainWindow::createEntryDialogs()
+{
+    // The expense and income dialogs (TForm5, TForm6) come with the entries subsystem.
+}
+
+void MainWindow::registerEntryWindows()
+{
+    // The journal and report windows come with the entries subsystem.
+}
+
+void MainWindow::createToolDialogs()
+{
+    // The credit calculator (TForm13) comes with the tools subsystem.
+}
+
+void MainWindow::registerChartWindows()
+{
+    // The three chart windows come with the charts subsystem.
 }
 
 void MainWindow::restoreGeometryFromStore()

@@ -77,6 +77,10 @@ private:
     void buildToolBar(QWidget *parent, QVBoxLayout *layout);
     QToolButton *addButton(const char *name, const QString &icon, const QString &hint, QAction *action);
     void createDialogs();
+    void createEntryDialogs();
+    void createToolDialogs();
+    void registerEntryWindows();
+    void registerChartWindows();
     void setLedgerCommandsEnabled(bool enabled);
     void noLedger();
     void showConnectionMessage(const QString &path, const ledger::ConnectionError &error);
