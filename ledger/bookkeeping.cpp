@@ -52,13 +52,23 @@ Money batchTotal(const QVector<ExpenseLine> &lines)
     return total;
 }
 
-qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines)
+// The date and time columns of a journal row written at a given moment; none for now,
+// which leaves them to the engine's defaults.
+Row recordedAtColumns(const QDateTime &recordedAt)
+{
+    if (!recordedAt.isValid())
+        return {};
+    return {{QStringLiteral("dates"), recordedAt.date()}, {QStringLiteral("times"), recordedAt.time()}};
+}
+
+qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines, const QDateTime &recordedAt)
 {
     checkAll(lines);
     const Money total = batchTotal(lines);
     Transaction transaction(connection);
-    const qint64 id = connection.insert(QStringLiteral("List"), {{QStringLiteral("names"), kExpenseName},
-                                                                 {QStringLiteral("suma"), QVariant::fromValue(total)}});
+    const qint64 id = connection.insert(QStringLiteral("List"), Row{{QStringLiteral("names"), kExpenseName},
+                                                                    {QStringLiteral("suma"), QVariant::fromValue(total)}}
+                                                                    + recordedAtColumns(recordedAt));
     writeLines(connection, id, lines);
     transaction.commit();
     return id;
@@ -92,13 +102,14 @@ void checkIncome(const QString &type, const QString &comment)
 }
 
 qint64 recordIncome(const Connection &connection, const QString &type, Money sum, const QString &comment,
-                    bool newType)
+                    bool newType, const QDateTime &recordedAt)
 {
     checkIncome(type, comment);
     Transaction transaction(connection);
-    const qint64 id = connection.insert(QStringLiteral("List"), {{QStringLiteral("names"), kIncomePrefix + type},
-                                                                 {QStringLiteral("suma"), QVariant::fromValue(sum)},
-                                                                 {QStringLiteral("comments"), comment}});
+    const qint64 id = connection.insert(QStringLiteral("List"), Row{{QStringLiteral("names"), kIncomePrefix + type},
+                                                                    {QStringLiteral("suma"), QVariant::fromValue(sum)},
+                                                                    {QStringLiteral("comments"), comment}}
+                                                                    + recordedAtColumns(recordedAt));
     if (newType)
         connection.insert(QStringLiteral("Dohod"), {{QStringLiteral("names"), type}});
     transaction.commit();
@@ -116,14 +127,17 @@ qint64 bookLoanPayment(const Connection &connection, const QString &loanName, Mo
                               {ExpenseLine{loanName, amount, Money::fromUnits(1), kLoanDocument, QDate::currentDate()}});
 }
 
-void storeRates(const Connection &connection, Money usd, Money eur, Money gbp)
+void storeRates(const Connection &connection, Money usd, Money eur, Money gbp, const QDate &day)
 {
-    connection.insert(QStringLiteral("Valuta"), {{QStringLiteral("valuta1"), QStringLiteral("Доллар США")},
-                                                 {QStringLiteral("kurs1"), QVariant::fromValue(usd)},
-                                                 {QStringLiteral("valuta2"), QStringLiteral("Евро")},
-                                                 {QStringLiteral("kurs2"), QVariant::fromValue(eur)},
-                                                 {QStringLiteral("valuta3"), QStringLiteral("Фунт")},
-                                                 {QStringLiteral("kurs3"), QVariant::fromValue(gbp)}});
+    Row values = {{QStringLiteral("valuta1"), QStringLiteral("Доллар США")},
+                  {QStringLiteral("kurs1"), QVariant::fromValue(usd)},
+                  {QStringLiteral("valuta2"), QStringLiteral("Евро")},
+                  {QStringLiteral("kurs2"), QVariant::fromValue(eur)},
+                  {QStringLiteral("valuta3"), QStringLiteral("Фунт")},
+                  {QStringLiteral("kurs3"), QVariant::fromValue(gbp)}};
+    if (day.isValid())
+        values.append({QStringLiteral("dates"), day});
+    connection.insert(QStringLiteral("Valuta"), values);
 }
 
 LedgerHeader readHeader(const Connection &connection)

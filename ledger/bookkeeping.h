@@ -3,6 +3,7 @@
 #include "money.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 
@@ -35,16 +36,18 @@ void checkExpenseLine(const ExpenseLine &line);
 // Sum of the lines' amounts; raises ArithmeticError when it leaves the money range.
 Money batchTotal(const QVector<ExpenseLine> &lines);
 
-// A new batch: one journal row "Расход" dated today with the total, and its lines.
-// Returns the journal row's id.
-qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines);
+// A new batch: one journal row "Расход" dated today (or at `recordedAt` when given) with the
+// total, and its lines. Returns the journal row's id.
+qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines,
+                          const QDateTime &recordedAt = QDateTime());
 // Replaces the batch of journal row `editedId` by `lines`, keeping that row's date. The old
 // batch stays when anything fails.
 qint64 replaceExpenseBatch(const Connection &connection, qint64 editedId, const QVector<ExpenseLine> &lines);
 
-// An income "Доход - <type>" dated today; with `newType` the type is added to Dohod as well.
+// An income "Доход - <type>" dated today (or at `recordedAt`); with `newType` the type is
+// added to Dohod as well.
 qint64 recordIncome(const Connection &connection, const QString &type, Money sum, const QString &comment,
-                    bool newType);
+                    bool newType, const QDateTime &recordedAt = QDateTime());
 // Raises an error when an income of this type and comment could not be stored.
 void checkIncome(const QString &type, const QString &comment);
 
@@ -54,8 +57,8 @@ void deleteEntry(const Connection &connection, qint64 journalId);
 // A loan payment: a one-line batch of today, quantity 1, document "квитанция".
 qint64 bookLoanPayment(const Connection &connection, const QString &loanName, Money amount);
 
-// A rate row of today with the three currencies.
-void storeRates(const Connection &connection, Money usd, Money eur, Money gbp);
+// A rate row of today (or of `day`) with the three currencies.
+void storeRates(const Connection &connection, Money usd, Money eur, Money gbp, const QDate &day = QDate());
 
 struct LedgerHeader
 {

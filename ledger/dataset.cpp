@@ -92,23 +92,29 @@ void Dataset::open()
         for (int i = 0; i < record.count(); ++i)
             columns << record.fieldName(i);
     }
-    if (!m_filterColumn.isEmpty()
-        && !columns.contains(m_filterColumn, Qt::CaseInsensitive))
+    if (!m_filterColumn.isEmpty() && !columns.contains(m_filterColumn, Qt::CaseInsensitive))
         throw DatabaseError(QStringLiteral("Нет поля %1 в %2").arg(m_filterColumn, m_source));
-
-    QVariantList params;
-    if (!m_filterColumn.isEmpty())
-        params << m_filterValue;
-    const QVariant total =
-        m_connection->scalar(QStringLiteral("SELECT count(*) FROM %1%2").arg(m_source, whereClause()), params);
 
     beginResetModel();
     m_columns = columns;
-    m_count = total.toInt();
-    m_current = m_count > 0 ? 0 : -1;
     m_blocks.clear();
     m_blockOrder.clear();
+    m_count = -1;
     m_open = true;
+    try {
+        const int first = int(block(0).size());
+        m_shown = first;
+        m_exhausted = first < kBlockRows;
+        if (m_exhausted)
+            m_count = first;
+    } catch (...) {
+        m_open = false;
+        m_columns.clear();
+        m_shown = 0;
+        endResetModel();
+        throw;
+    }
+    m_current = m_shown > 0 ? 0 : -1;
     endResetModel();
 }
 
@@ -118,7 +124,9 @@ void Dataset::close()
         return;
     beginResetModel();
     m_open = false;
-    m_count = 0;
+    m_count = -1;
+    m_shown = 0;
+    m_exhausted = false;
     m_current = -1;
     m_columns.clear();
     m_blocks.clear();
@@ -132,6 +140,29 @@ void Dataset::reopen()
     open();
 }
 
+int Dataset::count() const
+{
+    requireOpen();
+    if (m_count < 0) {
+        QVariantList params;
+        QString sql;
+        if (m_filterColumn.isEmpty()) {
+            sql = schema::countStatement(m_source);
+        } else {
+            sql = QStringLiteral("SELECT count(*) FROM %1%2").arg(m_source, whereClause());
+            params << m_filterValue;
+        }
+        m_count = m_connection->scalar(sql, params).toInt();
+    }
+    return m_count;
+}
+
+bool Dataset::isEmpty() const
+{
+    requireOpen();
+    return m_shown == 0;
+}
+
 void Dataset::requireOpen() const
 {
     if (!m_open)
@@ -141,7 +172,7 @@ void Dataset::requireOpen() const
 void Dataset::moveTo(int row)
 {
     requireOpen();
-    if (row < 0 || row >= m_count)
+    if (row < 0 || (row >= m_shown && row >= count()))
         throw DatabaseError(QStringLiteral("Нет строки %1 в %2").arg(row + 1).arg(m_source));
     m_current = row;
 }
@@ -190,7 +221,7 @@ const Dataset::Block &Dataset::block(int index) const
 QVariant Dataset::valueAt(int row, int column) const
 {
     requireOpen();
-    if (row < 0 || row >= m_count || column < 0 || column >= m_columns.size())
+    if (row < 0 || (row >= m_shown && row >= count()) || column < 0 || column >= m_columns.size())
         throw DatabaseError(QStringLiteral("Нет значения в строке %1 набора %2").arg(row + 1).arg(m_source));
     const Block &rows = block(row / kBlockRows);
     const int offset = row % kBlockRows;
@@ -218,7 +249,34 @@ QVariant Dataset::value(const QString &column) const
 
 int Dataset::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_count;
+    return parent.isValid() ? 0 : m_shown;
+}
+
+bool Dataset::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_open && !m_exhausted;
+}
+
+void Dataset::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    int rows = 0;
+    try {
+        rows = int(block(m_shown / kBlockRows).size());
+    } catch (const Error &) {
+        m_exhausted = true; // a failed read offers no more rows; the next command reports it
+        return;
+    }
+    if (rows < kBlockRows)
+        m_exhausted = true;
+    if (rows == 0)
+        return;
+    beginInsertRows(QModelIndex(), m_shown, m_shown + rows - 1);
+    m_shown += rows;
+    endInsertRows();
+    if (m_exhausted && m_count < 0)
+        m_count = m_shown;
 }
 
 int Dataset::columnCount(const QModelIndex &parent) const
@@ -228,7 +286,7 @@ int Dataset::columnCount(const QModelIndex &parent) const
 
 QVariant Dataset::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !m_open || index.row() >= m_count || index.column() >= m_columns.size())
+    if (!index.isValid() || !m_open || index.row() >= m_shown || index.column() >= m_columns.size())
         return {};
     if (role != Qt::DisplayRole && role != ValueRole && role != Qt::EditRole)
         return {};

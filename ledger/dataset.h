@@ -13,8 +13,9 @@ class Connection;
 
 // A table or view of the ledger opened by name, with an exact row count, a current row and
 // NULL-aware values; also the model that the grids show. Rows are read in blocks as they
-// are needed, so a view of a million rows opens as fast as one of ten. Closing and opening
-// again is how a dataset is refreshed.
+// are needed, so a view of a million rows opens as fast as one of ten: the model offers the
+// rows read so far and fetches more as a view scrolls (canFetchMore/fetchMore), while
+// count() gives the exact number. Closing and opening again is how a dataset is refreshed.
 class Dataset : public QAbstractTableModel
 {
     Q_OBJECT
@@ -44,7 +45,10 @@ public:
     void reopen();
     bool isOpen() const { return m_open; }
 
-    int count() const { return m_count; }
+    // The exact number of rows (counted when first asked after an opening).
+    int count() const;
+    // True when the dataset has no row.
+    bool isEmpty() const;
     // 0-based current row, -1 when the dataset is empty or closed.
     int current() const { return m_current; }
     void moveTo(int row);
@@ -59,6 +63,8 @@ public:
     QVariant valueAt(int row, int column) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -74,7 +80,9 @@ private:
     QString m_filterColumn;
     QVariant m_filterValue;
     bool m_open = false;
-    int m_count = 0;
+    mutable int m_count = -1;  // -1 until counted
+    int m_shown = 0;           // rows the model offers so far
+    bool m_exhausted = false;  // the model offers every row
     int m_current = -1;
     QStringList m_columns;
     mutable QHash<int, Block> m_blocks;

@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include <QHash>
+#include <QVector>
 
 namespace ledger::schema {
 
@@ -138,61 +139,163 @@ QStringList tableStatements()
     };
 }
 
+// A view: its select (columns, tables and conditions) and its order. Counting its rows
+// needs the select alone, which lets the engine count through an index.
+struct ViewDefinition
+{
+    QString name;
+    QString select;
+    QString order;
+};
+
+const QVector<ViewDefinition> &viewDefinitions()
+{
+    static const QVector<ViewDefinition> definitions = [] {
+        const QString amount = amountExpression(QStringLiteral("Rashod.price"), QStringLiteral("Rashod.counts"));
+        const QString ti = timeText(QStringLiteral("List.times"));
+        const QString journalOrder = QStringLiteral("List.dates DESC, %1 DESC, List.id DESC").arg(ti);
+        const QString journalColumns = QStringLiteral(
+            "SELECT List.id AS id, List.names AS names, List.suma AS suma, List.dates AS dates, %1 AS ti,"
+            " List.comments AS comments FROM List").arg(ti);
+        const QString lineColumns = QStringLiteral(
+            "SELECT List.dates AS dates, %1 AS ti, Rashod.names AS names, Rashod.price AS price,"
+            " Rashod.counts AS counts, %2 AS suma FROM List INNER JOIN Rashod ON List.id = Rashod.kod").arg(ti, amount);
+        const QString lineOrder = journalOrder + QStringLiteral(", Rashod.id");
+        const QString incomeColumns = QStringLiteral(
+            "SELECT List.dates AS dates, %1 AS ti, List.suma AS suma, List.comments AS comments,"
+            " substr(List.names, 9) AS nam FROM List").arg(ti);
+        const QString chartLines = QStringLiteral("SELECT %1 AS suma, Rashod.dates AS dates FROM Rashod").arg(amount);
+        const QString chartIncomes = QStringLiteral("SELECT List.dates AS dates, List.suma AS suma FROM List");
+        const QString topLines = QStringLiteral("SELECT %1 AS Suma, Rashod.names AS names FROM Rashod").arg(amount);
+        const QString rates = QStringLiteral("SELECT Valuta.dates AS dates, Valuta.kurs1 AS kurs1, Valuta.kurs2 AS kurs2,"
+                                             " Valuta.kurs3 AS kurs3 FROM Valuta");
+        const QString listMonth = monthIs(QStringLiteral("List.dates"));
+        const QString lineMonth = monthIs(QStringLiteral("Rashod.dates"));
+        const QString rateMonth = monthIs(QStringLiteral("Valuta.dates"));
+        const QString income = incomeTest(QStringLiteral("List.names"));
+        const QString where = QStringLiteral(" WHERE ");
+        const QString both = QStringLiteral(" AND ");
+        // The totals are kept by triggers (see totalStatements); a total over nothing is NULL.
+        const auto total = [](const char *column, const char *kind, const QString &month) {
+            return QStringLiteral("SELECT (SELECT CASE WHEN n > 0 THEN suma END FROM Itog WHERE kind = '%1' AND month = %2)"
+                                  " AS %3")
+                .arg(QLatin1String(kind), month, QLatin1String(column));
+        };
+        const QString thisMonth = QStringLiteral("strftime('%m', 'now', 'localtime')");
+        return QVector<ViewDefinition>{
+            {"ListZ", journalColumns, journalOrder},
+            {"ListM", journalColumns + where + listMonth, journalOrder},
+            {"ListRashod", lineColumns + where + listMonth, lineOrder},
+            {"ListRashodAll", lineColumns, lineOrder},
+            {"ListDohod", incomeColumns + where + income + both + listMonth, journalOrder},
+            {"ListDohodAll", incomeColumns + where + income, journalOrder},
+            {"ListR", QStringLiteral("SELECT DISTINCT Rashod.names AS names, Rashod.id AS id FROM Rashod"),
+             QStringLiteral("Rashod.id DESC")},
+            {"ItogRashod", total("ItogR", "R", QStringLiteral("''")), QString()},
+            {"ItogDohod", total("ItogD", "D", QStringLiteral("''")), QString()},
+            {"Rashods", total("RashodM", "L", thisMonth), QString()},
+            {"Dohods", total("DohodM", "D", thisMonth), QString()},
+            {"GrafRashod", chartLines + where + lineMonth, QStringLiteral("Rashod.dates")},
+            {"GrafRashodAll", chartLines, QStringLiteral("Rashod.dates")},
+            {"GrafDohod", chartIncomes + where + income + both + listMonth, QStringLiteral("List.dates, List.id")},
+            {"GrafDohodAll", chartIncomes + where + income, QStringLiteral("List.dates, List.id")},
+            {"TopRashod", topLines + where + lineMonth, amount + QStringLiteral(" DESC")},
+            {"TopRashodAll", topLines, amount + QStringLiteral(" DESC")},
+            {"GrafikValuta", rates + where + rateMonth, QStringLiteral("Valuta.dates, Valuta.id")},
+            {"GrafikValutaAll", rates, QStringLiteral("Valuta.dates, Valuta.id")},
+            {"Kurs", QStringLiteral("SELECT Valuta.id AS id, Valuta.dates AS dates, Valuta.valuta1 AS valuta1,"
+                                    " Valuta.kurs1 AS kurs1, Valuta.valuta2 AS valuta2, Valuta.kurs2 AS kurs2,"
+                                    " Valuta.valuta3 AS valuta3, Valuta.kurs3 AS kurs3 FROM Valuta")
+                         + where + rateMonth,
+             QStringLiteral("Valuta.id DESC")},
+        };
+    }();
+    return definitions;
+}
+
 QStringList viewStatements()
 {
-    const QString amount = amountExpression(QStringLiteral("Rashod.price"), QStringLiteral("Rashod.counts"));
-    const QString ti = timeText(QStringLiteral("List.times"));
-    const QString journalOrder = QStringLiteral(" ORDER BY List.dates DESC, %1 DESC, List.id DESC").arg(ti);
-    const QString journalColumns = QStringLiteral(
-        "SELECT List.id AS id, List.names AS names, List.suma AS suma, List.dates AS dates, %1 AS ti,"
-        " List.comments AS comments FROM List").arg(ti);
-    const QString lineColumns = QStringLiteral(
-        "SELECT List.dates AS dates, %1 AS ti, Rashod.names AS names, Rashod.price AS price,"
-        " Rashod.counts AS counts, %2 AS suma FROM List INNER JOIN Rashod ON List.id = Rashod.kod").arg(ti, amount);
-    const QString lineOrder = journalOrder + QStringLiteral(", Rashod.id");
-    const QString incomeColumns = QStringLiteral(
-        "SELECT List.dates AS dates, %1 AS ti, List.suma AS suma, List.comments AS comments,"
-        " substr(List.names, 9) AS nam FROM List").arg(ti);
-    const QString chartLines = QStringLiteral("SELECT %1 AS suma, Rashod.dates AS dates FROM Rashod").arg(amount);
-    const QString chartIncomes = QStringLiteral("SELECT List.dates AS dates, List.suma AS suma FROM List");
-    const QString topLines = QStringLiteral("SELECT %1 AS Suma, Rashod.names AS names FROM Rashod").arg(amount);
-    const QString rates = QStringLiteral(
-        "SELECT Valuta.dates AS dates, Valuta.kurs1 AS kurs1, Valuta.kurs2 AS kurs2, Valuta.kurs3 AS kurs3 FROM Valuta");
+    QStringList statements;
+    for (const ViewDefinition &view : viewDefinitions()) {
+        statements << QStringLiteral("CREATE VIEW %1 AS %2%3")
+                          .arg(view.name, view.select,
+                               view.order.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + view.order);
+    }
+    return statements;
+}
 
-    const QString listMonth = monthIs(QStringLiteral("List.dates"));
-    const QString lineMonth = monthIs(QStringLiteral("Rashod.dates"));
-    const QString income = incomeTest(QStringLiteral("List.names"));
-
-    const auto view = [](const char *name, const QString &select) {
-        return QStringLiteral("CREATE VIEW %1 AS %2").arg(QLatin1String(name), select);
-    };
+// Indexes that let the views find their rows and keep their order without sorting.
+QStringList indexStatements()
+{
+    const QString ti = timeText(QStringLiteral("times"));
+    const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
     return {
-        view("ListZ", journalColumns + journalOrder),
-        view("ListM", journalColumns + " WHERE " + listMonth + journalOrder),
-        view("ListRashod", lineColumns + " WHERE " + listMonth + lineOrder),
-        view("ListRashodAll", lineColumns + lineOrder),
-        view("ListDohod", incomeColumns + " WHERE " + income + " AND " + listMonth + journalOrder),
-        view("ListDohodAll", incomeColumns + " WHERE " + income + journalOrder),
-        view("ListR", QStringLiteral("SELECT DISTINCT Rashod.names AS names, Rashod.id AS id FROM Rashod"
-                                     " ORDER BY Rashod.id DESC")),
-        view("ItogRashod", QStringLiteral("SELECT sum(List.suma) AS ItogR FROM List WHERE ")
-                               + expenseTest(QStringLiteral("List.names"))),
-        view("ItogDohod", QStringLiteral("SELECT sum(List.suma) AS ItogD FROM List WHERE ") + income),
-        view("Rashods", QStringLiteral("SELECT sum(%1) AS RashodM FROM Rashod WHERE %2").arg(amount, lineMonth)),
-        view("Dohods", QStringLiteral("SELECT sum(List.suma) AS DohodM FROM List WHERE %1 AND %2").arg(income, listMonth)),
-        view("GrafRashod", chartLines + " WHERE " + lineMonth + " ORDER BY Rashod.dates, Rashod.id"),
-        view("GrafRashodAll", chartLines + " ORDER BY Rashod.dates, Rashod.id"),
-        view("GrafDohod", chartIncomes + " WHERE " + income + " AND " + listMonth + " ORDER BY List.dates, List.id"),
-        view("GrafDohodAll", chartIncomes + " WHERE " + income + " ORDER BY List.dates, List.id"),
-        view("TopRashod", topLines + " WHERE " + lineMonth + QStringLiteral(" ORDER BY %1 DESC").arg(amount)),
-        view("TopRashodAll", topLines + QStringLiteral(" ORDER BY %1 DESC").arg(amount)),
-        view("GrafikValuta", rates + " WHERE " + monthIs(QStringLiteral("Valuta.dates"))
-                                 + " ORDER BY Valuta.dates, Valuta.id"),
-        view("GrafikValutaAll", rates + " ORDER BY Valuta.dates, Valuta.id"),
-        view("Kurs", QStringLiteral("SELECT Valuta.id AS id, Valuta.dates AS dates, Valuta.valuta1 AS valuta1,"
-                                    " Valuta.kurs1 AS kurs1, Valuta.valuta2 AS valuta2, Valuta.kurs2 AS kurs2,"
-                                    " Valuta.valuta3 AS valuta3, Valuta.kurs3 AS kurs3 FROM Valuta WHERE ")
-                         + monthIs(QStringLiteral("Valuta.dates")) + " ORDER BY Valuta.id DESC"),
+        QStringLiteral("CREATE INDEX List_order ON List(dates, %1)").arg(ti),
+        QStringLiteral("CREATE INDEX List_month ON List(substr(dates, 6, 2), dates, %1)").arg(ti),
+        QStringLiteral("CREATE INDEX List_income ON List(dates, %1) WHERE %2").arg(ti, incomeTest(QStringLiteral("names"))),
+        QStringLiteral("CREATE INDEX Rashod_amount ON Rashod(%1)").arg(amount),
+        QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount),
+        QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)"),
+        QStringLiteral("CREATE INDEX Valuta_month ON Valuta(substr(dates, 6, 2))"),
+    };
+}
+
+// The four totals of the information panel, kept current by triggers in the file itself so
+// that they stay right whoever writes it: kind R (expense rows), D (income rows) over the
+// whole period (month '') and D per month number, L (expense line amounts) per month number
+// of the line's own date. `n` counts the values summed: a total of none is NULL.
+QStringList totalStatements()
+{
+    const QString listKind = QStringLiteral("CASE WHEN %1 THEN 'D' WHEN %2 THEN 'R' END")
+                                 .arg(incomeTest(QStringLiteral("%1.names")), expenseTest(QStringLiteral("%1.names")));
+    const QString amount = amountExpression(QStringLiteral("%1.price"), QStringLiteral("%1.counts"));
+    // Adds (sign 1) or takes away (sign -1) one contribution; an overflowing total refuses the
+    // write, as a sum over the rows would refuse to be taken.
+    const auto change = [](const QString &kind, const QString &month, const QString &value, const QString &condition,
+                           int sign) {
+        const QString op = sign > 0 ? QStringLiteral("+") : QStringLiteral("-");
+        return QStringLiteral(
+                   "SELECT RAISE(ABORT, 'integer overflow') WHERE (%4) AND"
+                   " (SELECT typeof(suma %5 (%3)) FROM Itog WHERE kind = %1 AND month = %2) = 'real';"
+                   " INSERT INTO Itog (kind, month, suma, n) SELECT %1, %2, %5(%3), %5 1 WHERE (%4)"
+                   " ON CONFLICT (kind, month) DO UPDATE SET suma = suma + excluded.suma, n = n + excluded.n;")
+            .arg(kind, month, value, condition, op);
+    };
+    const auto listChanges = [&](const QString &row, int sign) {
+        const QString kind = listKind.arg(row);
+        const QString notNull = QStringLiteral("%1.suma IS NOT NULL AND (%2) IS NOT NULL").arg(row, kind);
+        return change(kind, QStringLiteral("''"), row + QStringLiteral(".suma"), notNull, sign)
+               + change(QStringLiteral("'D'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row), row + QStringLiteral(".suma"),
+                        QStringLiteral("%1.suma IS NOT NULL AND %2 AND %1.dates IS NOT NULL")
+                            .arg(row, incomeTest(row + QStringLiteral(".names"))),
+                        sign);
+    };
+    const auto lineChanges = [&](const QString &row, int sign) {
+        return change(QStringLiteral("'L'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row), amount.arg(row),
+                      QStringLiteral("(%1) IS NOT NULL AND %2.dates IS NOT NULL").arg(amount.arg(row), row), sign);
+    };
+    const QString amountOf = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
+    return {
+        QStringLiteral("CREATE TABLE Itog (kind TEXT NOT NULL, month TEXT NOT NULL, suma INTEGER NOT NULL,"
+                       " n INTEGER NOT NULL, PRIMARY KEY (kind, month)) WITHOUT ROWID"),
+        // What the file already holds.
+        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT k, '', sum(suma), count(suma) FROM"
+                       " (SELECT %1 AS k, suma FROM List) WHERE k IS NOT NULL GROUP BY k")
+            .arg(listKind.arg(QStringLiteral("List"))),
+        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'D', substr(dates, 6, 2), sum(suma), count(suma)"
+                       " FROM List WHERE %1 AND dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
+            .arg(incomeTest(QStringLiteral("names"))),
+        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'L', substr(dates, 6, 2), sum(%1), count(%1)"
+                       " FROM Rashod WHERE dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
+            .arg(amountOf),
+        QStringLiteral("CREATE TRIGGER List_total_insert AFTER INSERT ON List BEGIN %1 END").arg(listChanges("NEW", 1)),
+        QStringLiteral("CREATE TRIGGER List_total_delete AFTER DELETE ON List BEGIN %1 END").arg(listChanges("OLD", -1)),
+        QStringLiteral("CREATE TRIGGER List_total_update AFTER UPDATE OF names, suma, dates ON List BEGIN %1%2 END")
+            .arg(listChanges("OLD", -1), listChanges("NEW", 1)),
+        QStringLiteral("CREATE TRIGGER Rashod_total_insert AFTER INSERT ON Rashod BEGIN %1 END").arg(lineChanges("NEW", 1)),
+        QStringLiteral("CREATE TRIGGER Rashod_total_delete AFTER DELETE ON Rashod BEGIN %1 END").arg(lineChanges("OLD", -1)),
+        QStringLiteral("CREATE TRIGGER Rashod_total_update AFTER UPDATE OF price, counts, dates ON Rashod BEGIN %1%2 END")
+            .arg(lineChanges("OLD", -1), lineChanges("NEW", 1)),
     };
 }
 
@@ -241,7 +344,7 @@ QStringList templateStatements()
 
 int currentVersion()
 {
-    return 1;
+    return 2;
 }
 
 ColumnKind columnKind(const QString &column)
@@ -309,14 +412,32 @@ QString amountExpression(const QString &price, const QString &counts)
 
 QStringList createStatements()
 {
-    return tableStatements() + viewStatements() + templateStatements()
+    return tableStatements() + indexStatements() + totalStatements() + viewStatements() + templateStatements()
            + QStringList{QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId),
                          QStringLiteral("PRAGMA user_version = %1").arg(currentVersion())};
 }
 
 QStringList upgradeStatements(int fromVersion)
 {
-    Q_UNUSED(fromVersion);
+    QStringList statements;
+    if (fromVersion == 1) {
+        // Version 2 adds the indexes and the totals kept by triggers; the views are made anew
+        // (same names, columns, order and meaning) to read those totals.
+        for (const ViewDefinition &view : viewDefinitions())
+            statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
+        statements << indexStatements() << totalStatements() << viewStatements();
+    }
+    return statements;
+}
+
+QString countStatement(const QString &source)
+{
+    for (const ViewDefinition &view : viewDefinitions()) {
+        if (view.name == source)
+            return QStringLiteral("SELECT count(*) FROM (%1)").arg(view.select);
+    }
+    if (tables().contains(source))
+        return QStringLiteral("SELECT count(*) FROM %1").arg(source);
     return {};
 }
 

@@ -33,6 +33,9 @@ QStringList createStatements();
 // Statements that bring a ledger of `fromVersion` to `fromVersion + 1`.
 QStringList upgradeStatements(int fromVersion);
 
+// A statement counting the rows of a table or view, or an empty text for an unknown name.
+QString countStatement(const QString &source);
+
 // SQL for one expense line's amount, price x counts rounded to four decimals, ties to even,
 // exact for every pair whose result fits the Currency range.
 QString amountExpression(const QString &price, const QString &counts);

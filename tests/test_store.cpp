@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
 #include <QTest>
 
 using namespace ledger;
@@ -189,9 +191,10 @@ private slots:
         line(raw, id, "b", 3333, 5000, day);                            // 0,16665 -> 0,1666
         line(raw, id, "c", 3335, 5000, day);                            // 0,16675 -> 0,1668
         line(raw, id, "d", -3335, 5000, day);                           // -0,16675 -> -0,1668
-        line(raw, id, "e", std::numeric_limits<qint64>::max(), 10000, day); // largest x 1
-        QCOMPARE(raw.rows("SELECT suma FROM GrafRashod"),
-                 QStringList({"9999", "1666", "1668", "-1668", "9223372036854775807"}));
+        // The largest amount, alone in its month so that no total overflows.
+        line(raw, id, "e", std::numeric_limits<qint64>::max(), 10000, testing::otherMonth());
+        QCOMPARE(raw.rows("SELECT suma FROM GrafRashodAll ORDER BY suma"),
+                 QStringList({"-1668", "1666", "1668", "9999", "9223372036854775807"}));
         QCOMPARE(raw.rows("SELECT names FROM TopRashodAll"), QStringList({"e", "a", "c", "b", "d"}));
         // The view and the program's own arithmetic agree, pair by pair.
         const qint64 prices[] = {1, 3333, 12345, -98765, 10001, 5000, 123456789};
@@ -458,6 +461,116 @@ private slots:
         Connection::create(odd);
         QVERIFY(Connection::open(odd));
         QCOMPARE(QDir(ws.path("")).entryList(QDir::Files).size(), 2);
+    }
+
+    void totalsKeptInTheFileMatchTheRowsWhoeverWrites()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        RawFile raw(path);
+        const QDate today = QDate::currentDate();
+        const QDate yearsAgo = QDate::fromString(testing::thisMonthYearsAgo(2, 3), Qt::ISODate);
+        const QDate other = QDate::fromString(testing::otherMonth(), Qt::ISODate);
+
+        // The four figures worked out from the rows themselves, as the panel means them.
+        const auto expected = [&] {
+            Totals t;
+            for (const QString &row : raw.rows("SELECT names, suma, dates FROM List WHERE suma IS NOT NULL")) {
+                const QStringList f = row.split('|');
+                const Money suma = Money::fromTicks(f[1].toLongLong());
+                const bool income = f[0].left(5).compare(QStringLiteral("Доход"), Qt::CaseInsensitive) == 0;
+                if (f[0] == "NULL")
+                    continue;
+                (income ? t.income : t.expenses) += suma;
+                if (income && f[2].mid(5, 2).toInt() == today.month())
+                    t.monthIncome += suma;
+            }
+            for (const QString &row : raw.rows("SELECT price, counts, dates FROM Rashod")) {
+                const QStringList f = row.split('|');
+                if (f[2].mid(5, 2).toInt() == today.month())
+                    t.monthExpenses += Money::fromTicks(f[0].toLongLong()).times(Money::fromTicks(f[1].toLongLong()));
+            }
+            return t;
+        };
+        const auto agree = [&](const char *step) {
+            const Totals stored = readTotals(*connection);
+            const Totals counted = expected();
+            QVERIFY2(stored.expenses == counted.expenses, step);
+            QVERIFY2(stored.income == counted.income, step);
+            QVERIFY2(stored.monthExpenses == counted.monthExpenses, step);
+            QVERIFY2(stored.monthIncome == counted.monthIncome, step);
+        };
+
+        const qint64 a = recordExpenseBatch(*connection, {{"хлеб", rub(3), Money::fromTicks(3333), "", today},
+                                                          {"сыр", rub(5), rub(2), "", yearsAgo}});
+        const qint64 b = recordExpenseBatch(*connection, {{"чай", rub(7), rub(1), "", other}});
+        recordIncome(*connection, "Премия", rub(500), "", false);
+        const qint64 old = recordIncome(*connection, "Зарплата", rub(900), "", false,
+                                        QDateTime(yearsAgo, QTime(8, 0)));
+        recordIncome(*connection, "Гонорар", rub(40), "", false, QDateTime(other, QTime(8, 0)));
+        agree("inserts");
+
+        replaceExpenseBatch(*connection, a, {{"хлеб", rub(4), rub(1), "", other}});
+        connection->run("UPDATE List SET suma = suma * 2, dates = ? WHERE id = ?", {other, old});
+        connection->run("UPDATE Rashod SET dates = ?, price = 123456 WHERE kod = ?", {today, b});
+        connection->run("UPDATE List SET names = 'Доход - был расход' WHERE id = ?", {b});
+        agree("edits");
+
+        deleteEntry(*connection, b); // its line goes with it
+        QCOMPARE(raw.value(QStringLiteral("SELECT count(*) FROM Rashod WHERE kod = %1").arg(b)).toInt(), 0);
+        agree("deletes");
+
+        // The stock command-line tool writes without the program, foreign keys off.
+        QProcess tool;
+        tool.start("sqlite3", {path, "INSERT INTO List (names, suma) VALUES ('Доход - наличные', 70000);"
+                                     " INSERT INTO List (names, suma) VALUES ('Расход', 20000);"
+                                     " INSERT INTO Rashod (kod, price, counts, dates) VALUES (last_insert_rowid(), 20000, 10000, date('now', 'localtime'));"
+                                     " INSERT INTO List (names, suma) VALUES (NULL, 99990000);"
+                                     " DELETE FROM List WHERE names = 'Доход - Премия';"});
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitCode(), 0);
+        agree("the stock tool");
+
+        // A total that would leave the money range refuses the write and changes nothing.
+        const QByteArray before = testing::fileDigest(path);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, recordIncome(*connection, "x", Money::max(), "", false));
+        QCOMPARE(testing::fileDigest(path), before);
+        agree("refused");
+    }
+
+    void aLedgerOfThePreviousVersionIsUpgradedWithoutLoss()
+    {
+        Workspace ws;
+        const QString path = ws.path("old.tor");
+        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v1.tor"), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        // Every view and table as the stock engine shows it, before and after.
+        const auto contents = [&] {
+            RawFile raw(path);
+            QMap<QString, QStringList> all;
+            for (const QString &name : schema::views() + schema::tables()) {
+                QStringList rows = raw.rows(QStringLiteral("SELECT * FROM %1").arg(name));
+                // Lines of equal date or amount may come in another order: compare those as sets.
+                if (name.startsWith("GrafRashod") || name.startsWith("TopRashod"))
+                    rows.sort();
+                all.insert(name, rows);
+            }
+            return all;
+        };
+        QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), 1);
+        const QMap<QString, QStringList> before = contents();
+        auto connection = Connection::open(path);
+        RawFile raw(path);
+        QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
+        const QMap<QString, QStringList> after = contents();
+        for (const QString &name : before.keys())
+            QCOMPARE(after.value(name), before.value(name));
+        // And the upgraded file goes on keeping its totals.
+        const Totals was = readTotals(*connection);
+        recordIncome(*connection, "Премия", rub(10), "", false);
+        QCOMPARE(readTotals(*connection).income, was.income + rub(10));
+        QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 6);
     }
 
     void connectionRunsWithForeignKeysAndDurableJournal()

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace bench {
+
+// Writes a ledger of `journalRows` journal rows over the last twenty years through the
+// store's own write path: four in five are expense batches (3 * journalRows lines in all),
+// the rest incomes, plus a rate row for each of the 7,300 days.
+void generateLedger(const QString &path, int journalRows);
+
+} // namespace bench

@@ -1,0 +1,99 @@
+// Generates a large ledger and times the program's own code paths on it. Prints one line
+// per figure, "name value unit", each the median of several runs.
+#include "generate.h"
+
+#include "ledger/bookkeeping.h"
+#include "ledger/database.h"
+#include "ledger/dataset.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        work();
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+// Opens a view as the windows do and reads its first screen of rows.
+void firstRows(const ledger::Connection &connection, const QString &view, int rows = 100)
+{
+    ledger::Dataset dataset;
+    dataset.setConnection(&connection);
+    dataset.setSource(view);
+    dataset.open();
+    for (int r = 0; r < qMin(rows, dataset.count()); ++r)
+        dataset.valueAt(r, 0);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("velTor benchmark"));
+    parser.addHelpOption();
+    parser.addOption({{"n", "rows"}, "Journal rows to generate (lines: three times as many).", "N", "100000"});
+    parser.addOption({"runs", "Runs per figure; the median is printed.", "K", "5"});
+    parser.addOption({"ledger", "Use (or keep) the generated ledger at this path.", "path"});
+    parser.process(application);
+
+    const int rows = parser.value("rows").toInt();
+    const int runs = qMax(1, parser.value("runs").toInt());
+    QTemporaryDir scratch;
+    QString path = parser.value("ledger");
+    if (path.isEmpty())
+        path = scratch.filePath("bench.tor");
+
+    print("create_ledger", medianMs(runs, [&] {
+              const QString file = scratch.filePath("empty.tor");
+              QFile::remove(file);
+              ledger::Connection::create(file);
+          }), "ms");
+
+    if (!QFile::exists(path)) {
+        QElapsedTimer clock;
+        clock.start();
+        bench::generateLedger(path, rows);
+        print("generate", clock.elapsed() / 1000.0, "s");
+    }
+    auto connection = ledger::Connection::open(path);
+    print("journal_rows", connection->scalar("SELECT count(*) FROM List").toDouble(), "rows");
+    print("expense_lines", connection->scalar("SELECT count(*) FROM Rashod").toDouble(), "rows");
+
+    print("totals", medianMs(runs, [&] { ledger::readTotals(*connection); }), "ms");
+    for (const char *view : {"ListZ", "ListRashodAll", "TopRashodAll", "ListDohodAll", "GrafRashodAll",
+                             "GrafDohodAll", "GrafikValutaAll", "ListR"})
+        print(qPrintable(QStringLiteral("first100_%1").arg(QLatin1String(view))),
+              medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
+    for (const char *view : {"ListM", "ListRashod", "ListDohod", "GrafRashod", "GrafDohod", "TopRashod",
+                             "GrafikValuta", "Kurs"})
+        print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
+              medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
+    return 0;
+}
