@@ -46,7 +46,7 @@ void firstRows(const ledger::Connection &connection, const QString &view, int ro
     dataset.setConnection(&connection);
     dataset.setSource(view);
     dataset.open();
-    for (int r = 0; r < qMin(rows, dataset.count()); ++r)
+    for (int r = 0; r < qMin(rows, dataset.rowCount()); ++r)
         dataset.valueAt(r, 0);
 }
 
