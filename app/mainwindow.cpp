@@ -441,9 +441,16 @@ void MainWindow::LoadDB(const QString &path)
         showConnectionMessage(path, error);
         return;
     }
-    // 4: the journal and the header.
-    m_session.attach(std::move(connection));
-    const ledger::LedgerHeader header = ledger::readHeader(m_session.connection());
+    // 4: the journal and the header. A file that fails here is no usable ledger: it is
+    // closed again, and the error is reported.
+    ledger::LedgerHeader header;
+    try {
+        m_session.attach(std::move(connection));
+        header = ledger::readHeader(m_session.connection());
+    } catch (...) {
+        noLedger();
+        throw;
+    }
 
     // 5: the ledger's own password. A refused ledger is closed again at once, so that no
     // command can reach it.
@@ -460,18 +467,27 @@ void MainWindow::LoadDB(const QString &path)
     statusBar()->showMessage(QStringLiteral("Загрузка базы данных..."));
     QCoreApplication::processEvents();
 
-    GetBalans();                       // 7
-    setLedgerCommandsEnabled(true);    // 8
+    // 7: the panel's figures. A failure there (a rate page that cannot be read, say) is
+    // reported once the ledger is fully open, rather than leaving it half open.
+    std::exception_ptr balanceError;
+    try {
+        GetBalans();
+    } catch (...) {
+        balanceError = std::current_exception();
+    }
+    setLedgerCommandsEnabled(true); // 8
     m_panel->show();
     // 9: a NULL in the header leaves the settings field as it was.
     m_settings->setLedgerFields(ledger::paths::stripApplicationFolder(path),
                                 header.passwordNull ? std::nullopt : std::optional<QString>(header.password),
                                 header.descriptionNull ? std::nullopt : std::optional<QString>(header.description));
-    m_session.fillIncomeTypes();       // 10
-    m_session.fillItemNames(1000);     // 11
+    m_session.fillIncomeTypes();   // 10
+    m_session.fillItemNames(1000); // 11
     setLedgerCaption(m_settings->description()); // 12
-    statusBar()->clearMessage();       // 13
+    statusBar()->clearMessage();   // 13
     openChild(Child::Journal);
+    if (balanceError)
+        std::rethrow_exception(balanceError);
 }
 
 void MainWindow::NewDB()

@@ -120,7 +120,7 @@ private slots:
                         && find<QPushButton>(dialog, "Button3")->isEnabled();
             QTest::mouseClick(find<QPushButton>(dialog, "Button3"), Qt::LeftButton);
         });
-        Program program;
+        Program program(false, false);
         QTRY_VERIFY(QFile::exists(appFolder() + "vel.tor"));
         QVERIFY(!missedDialog());
         QVERIFY(prefilled);
@@ -144,7 +144,7 @@ private slots:
     {
         MessageLog log;
         whenShown("TForm10", [](QWidget *dialog) { QTest::mouseClick(find<QPushButton>(dialog, "Button2"), Qt::LeftButton); });
-        Program program;
+        Program program(false, false);
         QTest::qWait(20);
         QVERIFY(!missedDialog());
         QCOMPARE(enabledLedgerButtons(&program.window()), QStringList());
@@ -224,7 +224,6 @@ private slots:
         MessageLog log;
         Workspace ws;
         const QString ledgerPath = ws.newLedger("good.tor");
-        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
         Program program;
         app::MainWindow &w = program.window();
         w.LoadDB(ledgerPath);
@@ -259,7 +258,6 @@ private slots:
         file.write("занято");
         file.close();
 
-        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
         Program program;
         app::MainWindow &w = program.window();
         bool stayedOpen = false;
@@ -322,8 +320,7 @@ private slots:
         setStored("windowState", "1");
         setStored("Width", "900");
         {
-            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
-            Program program;
+                Program program;
             QVERIFY(program.window().windowState() & Qt::WindowMaximized);
             program.window().close();
             QCOMPARE(storedValue("windowState"), QStringLiteral("1"));
@@ -332,8 +329,7 @@ private slots:
         setStored("Width", "abc");
         setStored("Height", "600");
         {
-            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
-            Program program;
+                Program program;
             QCOMPARE(program.window().size(), QSize(740, 600));
             program.window().resize(800, 520);
             program.window().close();
@@ -344,8 +340,7 @@ private slots:
         setStored("Width", "100");
         setStored("Height", "100");
         {
-            whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
-            Program program;
+                Program program;
             QVERIFY(program.window().width() >= 412 && program.window().height() >= 500);
         }
     }
@@ -370,7 +365,6 @@ private slots:
     void settingsDialogWritesWhatItShouldWhenItShould()
     {
         MessageLog log;
-        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
         Program program(true); // no "inet" value written: both boxes read yes
         app::MainWindow &w = program.window();
         auto *settings = find<QDialog>(&w, "TForm7");
@@ -434,7 +428,6 @@ private slots:
 
     void toolbarAndPanelAreComplete()
     {
-        whenShown("TForm10", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
         Program program;
         QWidget *w = &program.window();
         const QStringList buttons = {"ToolButton1", "ToolButton2", "ToolButton4", "ToolButton3",

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -104,11 +105,14 @@ bool missedDialog()
     return g_missed;
 }
 
-Program::Program(bool internet)
+Program::Program(bool internet, bool cancelCreation)
     : m_store(std::make_unique<app::SettingsStore>())
 {
     if (!internet)
         m_store->writeYesNo(QStringLiteral("inet"), false);
+    const QString startUpLedger = ledger::paths::complete(m_store->readText(QStringLiteral("db"), QStringLiteral("vel.tor")));
+    if (cancelCreation && !QFileInfo(startUpLedger).isFile())
+        whenShown(QStringLiteral("TForm10"), [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
     m_window = std::make_unique<app::MainWindow>(*m_store);
     m_window->show();
     waitStarted();

@@ -51,7 +51,9 @@ bool missedDialog();
 // whenShown, set up before).
 struct Program
 {
-    explicit Program(bool internet = false);
+    // With `cancelCreation` the create-ledger dialog that start-up shows when its ledger is
+    // missing is cancelled; a test that answers it itself passes false.
+    explicit Program(bool internet = false, bool cancelCreation = true);
     ~Program();
     app::MainWindow &window() { return *m_window; }
     app::SettingsStore &store() { return *m_store; }
