@@ -2,6 +2,8 @@
 
 #include "app/common/linklabel.h"
 
+#include "app/common/widgets.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -58,6 +60,7 @@ QString releaseDateLine(const QDateTime &modified)
 AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ui::loadResources();
     setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("О программе \"VelTor\""));
     setFixedSize(432, 351);

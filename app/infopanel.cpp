@@ -31,6 +31,7 @@ void underline(QLabel *label)
 InfoPanel::InfoPanel(QWidget *parent)
     : QFrame(parent)
 {
+    ui::loadResources();
     setObjectName(QStringLiteral("PanelStatus"));
     setFixedWidth(185);
     QFont tahoma(QStringLiteral("Tahoma"));

@@ -69,6 +69,7 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     : QMainWindow(parent)
     , m_store(store)
 {
+    ui::loadResources();
     setObjectName(QStringLiteral("TaForm"));
     setWindowTitle(QStringLiteral("VelTor"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
@@ -207,6 +208,7 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
     m_toolBar->setFixedHeight(31);
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setMovable(false);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     layout->addWidget(m_toolBar);
 
     const auto action = [this](auto slot) {

@@ -222,7 +222,7 @@ private slots:
         Workspace ws;
         const QString path = filledLedger(ws);
         auto connection = Connection::open(path);
-        const QStringList before = RawFile(path).rows("SELECT * FROM List UNION ALL SELECT id || names FROM Rashod");
+        const QStringList before = RawFile(path).rows("SELECT id || names || suma FROM List UNION ALL SELECT id || names FROM Rashod");
         // No page more may be added: the disk is full.
         connection->run(QStringLiteral("PRAGMA max_page_count = %1").arg(connection->scalar("PRAGMA page_count").toInt()));
         QVector<ExpenseLine> big;
@@ -234,12 +234,13 @@ private slots:
         } catch (const DatabaseError &e) {
             QVERIFY2(e.text().contains("full"), qPrintable(e.text()));
         }
-        QCOMPARE(RawFile(path).rows("SELECT * FROM List UNION ALL SELECT id || names FROM Rashod"), before);
+        QCOMPARE(RawFile(path).rows("SELECT id || names || suma FROM List UNION ALL SELECT id || names FROM Rashod"), before);
         QCOMPARE(connection->scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
         // Room again: the program goes on working.
         connection->run("PRAGMA max_page_count = 1073741823");
         recordExpenseBatch(*connection, big);
         QCOMPARE(RawFile(path).value("SELECT count(*) FROM Rashod").toInt(), before.size() - 300 + 400);
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM List").toInt(), 301);
     }
 
     void hostileTextIsStoredExactlyOrRefused()

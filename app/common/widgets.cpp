@@ -9,7 +9,23 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+// The resources live in a static library: nothing would pull them into the program unless
+// they are asked for by name.
+static void initialiseResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace ui {
+
+void loadResources()
+{
+    static const bool loaded = [] {
+        initialiseResources();
+        return true;
+    }();
+    Q_UNUSED(loaded);
+}
 
 namespace {
 
@@ -70,6 +86,7 @@ void setHint(QAction *action, const QString &hint)
 
 QIcon icon(const QString &ownName, const QString &themeName)
 {
+    loadResources();
     const QIcon own(QStringLiteral(":/icons/%1.svg").arg(ownName));
     if (themeName.isEmpty())
         return own;
@@ -83,6 +100,7 @@ void filterNumberKeys(QLineEdit *edit, bool comma)
 
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
 {
+    loadResources();
     auto *band = new QFrame(parent);
     band->setObjectName(QStringLiteral("headerBand"));
     band->setAutoFillBackground(true);

@@ -17,6 +17,9 @@ namespace ui {
 void setHint(QWidget *widget, const QString &hint, bool withTooltip = true);
 void setHint(QAction *action, const QString &hint);
 
+// Makes the program's pictures and icons available; the windows that need them call it.
+void loadResources();
+
 // An icon of the desktop's theme, or our own picture when the theme has none.
 QIcon icon(const QString &ownName, const QString &themeName = QString());
 

@@ -1,5 +1,7 @@
 #include "passwordprompt.h"
 
+#include "app/common/widgets.h"
+
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -13,6 +15,7 @@ namespace ledger {
 PasswordPrompt::PasswordPrompt(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ui::loadResources();
     setObjectName(QStringLiteral("TForm9"));
     setWindowTitle(QStringLiteral("Ввод пароля"));
     setFixedSize(241, 100);
