@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// One HTTP client over libcurl, shaped after the requests the bank's page has always been
+// fetched with: HTTP/1.0, the same four headers, redirects followed, cookies kept.
+namespace rates {
+
+struct HttpResult
+{
+    bool ok = false;      // a 2xx answer whose body arrived whole
+    int status = 0;       // the last answer's status, 0 when none came
+    QByteArray body;      // empty unless ok
+    QString contentType;  // of the last answer, as sent
+    QString error;        // why it failed; empty when ok
+};
+
+class HttpClient
+{
+public:
+    static constexpr int kDefaultConnectTimeoutMs = 10'000;
+    static constexpr int kDefaultTotalTimeoutMs = 20'000;
+    static constexpr qint64 kBodyLimit = 5 * 1024 * 1024;
+    static constexpr long kMaxRedirects = 10;
+
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    // Both bounds hold for one request, redirects included; they must be above 0.
+    void setTimeouts(int connectMs, int totalMs);
+    int connectTimeoutMs() const { return m_connectMs; }
+    int totalTimeoutMs() const { return m_totalMs; }
+
+    // One GET. Never throws for a network failure: that is a result with ok == false. A body
+    // beyond kBodyLimit is dropped and fails the request. One thread at a time.
+    HttpResult get(const QString &url);
+
+    // Drops a kept-open connection, so that the next request starts afresh. Cookies stay.
+    void closeConnection();
+
+private:
+    void *m_handle = nullptr; // CURL *, kept for the client's life so that its cookies last
+    int m_connectMs = kDefaultConnectTimeoutMs;
+    int m_totalMs = kDefaultTotalTimeoutMs;
+    bool m_freshConnection = false;
+};
+
+} // namespace rates

@@ -1,0 +1,513 @@
+// Exchange-rate retrieval against a small HTTP server of the test's own on 127.0.0.1: the
+// request, the retries and their fallback, the page's decoding and cutting, and the rate row.
+#include "support/testsupport.h"
+
+#include "ledger/bookkeeping.h"
+#include "ledger/database.h"
+#include "ledger/error.h"
+#include "ledger/regional.h"
+#include "rates/address.h"
+#include "rates/httpclient.h"
+#include "rates/page.h"
+#include "rates/ratekeeper.h"
+#include "rates/waiting.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QStringDecoder>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <functional>
+
+using ledger::Money;
+using rates::RateKeeper;
+using testing::RawFile;
+using testing::Workspace;
+
+namespace {
+
+// What the server does with one request.
+struct Reply
+{
+    enum Kind { Answer, Hang, Drop, Endless } kind = Answer;
+    QByteArray raw; // the whole answer for Answer, the head for Endless
+};
+
+QByteArray http(int status, const QByteArray &body, const QByteArray &contentType = "text/html; charset=utf-8",
+                const QByteArray &extraHeaders = {})
+{
+    return "HTTP/1.0 " + QByteArray::number(status) + " X\r\nContent-Type: " + contentType
+           + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
+}
+
+// Listens on loopback only; answers each request as `respond` says and records it raw.
+class PageServer : public QObject
+{
+public:
+    std::function<Reply(const QByteArray &request)> respond;
+    QList<QByteArray> requests;
+
+    PageServer()
+    {
+        if (!m_server.listen(QHostAddress::LocalHost, 0))
+            qFatal("no loopback port");
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                serve(socket);
+        });
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    int count() const { return int(requests.size()); }
+    // Request `i` line by line, the request line first.
+    QList<QByteArray> lines(int i) const
+    {
+        QList<QByteArray> result = requests.at(i).trimmed().split('\n');
+        for (QByteArray &line : result)
+            line = line.trimmed();
+        return result;
+    }
+
+private:
+    void serve(QTcpSocket *socket)
+    {
+        socket->setParent(this);
+        auto *buffer = new QByteArray;
+        connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            const qsizetype end = buffer->indexOf("\r\n\r\n");
+            if (end < 0)
+                return;
+            const QByteArray request = buffer->left(end + 4);
+            buffer->clear();
+            requests << request;
+            const Reply reply = respond ? respond(request) : Reply{Reply::Answer, http(404, "")};
+            switch (reply.kind) {
+            case Reply::Answer:
+                socket->write(reply.raw);
+                socket->disconnectFromHost();
+                break;
+            case Reply::Hang: break;
+            case Reply::Drop:
+                socket->abort();
+                break;
+            case Reply::Endless:
+                socket->write(reply.raw);
+                pump(socket);
+                connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
+                break;
+            }
+        });
+    }
+    static void pump(QTcpSocket *socket)
+    {
+        static const QByteArray chunk(256 * 1024, 'x');
+        if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < chunk.size())
+            socket->write(chunk);
+    }
+
+    QTcpServer m_server;
+};
+
+// A page shaped like the bank's: the currency's name in one cell, its rate in the next.
+QByteArray ratesPage(const QString &dollar, const QString &euro, const QString &pound, bool withEuro = true)
+{
+    QString page = QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                  "charset=utf-8\"></head><body><table>\r\n");
+    const auto row = [&page](const QString &name, const QString &rate) {
+        page += QStringLiteral("<tr><td align=\"right\">1</td><td>&nbsp;&nbsp;%1</td><td align=\"right\">%2</td>"
+                               "</tr>\r\n").arg(name, rate);
+    };
+    row(QStringLiteral("Австралийский доллар"), QStringLiteral("26,7514"));
+    row(QStringLiteral("Фунт стерлингов Соединенного королевства"), pound);
+    row(QStringLiteral("Доллар США"), dollar);
+    if (withEuro)
+        row(QStringLiteral("Евро"), euro);
+    return (page + QStringLiteral("</table></body></html>")).toUtf8();
+}
+
+// Enough of Windows-1251 for the pages here: ASCII and the Russian letters without Ё.
+QByteArray toWindows1251(const QString &text)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x0410 && c.unicode() <= 0x044F)
+            bytes += char(0xC0 + (c.unicode() - 0x0410));
+        else if (c.unicode() < 0x80)
+            bytes += char(c.unicode());
+        else
+            qFatal("no windows-1251 byte for U+%04X", unsigned(c.unicode()));
+    }
+    return bytes;
+}
+
+// The server answers on this thread, so a request made here must wait off it.
+rates::HttpResult fetch(rates::HttpClient &client, const QString &url)
+{
+    rates::HttpResult result;
+    rates::runWaiting([&] { result = client.get(url); });
+    return result;
+}
+
+QString dateLine(const QDate &date)
+{
+    return QStringLiteral("(на %1 г. по ЦБ)").arg(regional::shortDate(date));
+}
+
+const QString kNewestRow = QStringLiteral(
+    "SELECT dates, valuta1, kurs1, valuta2, kurs2, valuta3, kurs3 FROM Valuta ORDER BY id DESC LIMIT 1");
+
+// A ledger without the template's rate rows, so that each case decides what the month holds.
+struct Ledger
+{
+    Workspace ws;
+    QString path = ws.newLedger();
+    std::unique_ptr<ledger::Connection> connection = ledger::Connection::open(path);
+    RawFile raw{path};
+    Ledger() { raw.exec(QStringLiteral("DELETE FROM Valuta")); }
+    int rateRows() const { return raw.value(QStringLiteral("SELECT count(*) FROM Valuta")).toInt(); }
+    void addRow(const QString &isoDate, qint64 usd, qint64 eur, qint64 gbp) const
+    {
+        raw.exec(QStringLiteral("INSERT INTO Valuta (dates, valuta1, kurs1, valuta2, kurs2, valuta3, kurs3)"
+                                " VALUES ('%1', 'Доллар США', %2, 'Евро', %3, 'Фунт', %4)")
+                     .arg(isoDate).arg(usd).arg(eur).arg(gbp));
+    }
+};
+
+void pointAt(const QString &base)
+{
+    qputenv(rates::kAddressVariable, base.toUtf8());
+}
+
+QStringList textsOf(const RateKeeper &keeper)
+{
+    return {keeper.dollarText(), keeper.euroText(), keeper.poundText(), keeper.dateText()};
+}
+
+const QStringList kInitialTexts = {QStringLiteral("Доллар: 0,00 руб."), QStringLiteral("Евро: 0,00 руб."),
+                                   QStringLiteral("Фунт: 0,00 руб."), QStringLiteral("(данные не получены)")};
+
+} // namespace
+
+class RatesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addressComesFromTheEnvironment()
+    {
+        const QString query = QStringLiteral("/currency_base/D_print.asp?date_req=06.03.2010");
+        qputenv(rates::kAddressVariable, "http://127.0.0.1:8080/");
+        QCOMPARE(rates::requestUrl(QDate(2010, 3, 6)), "http://127.0.0.1:8080" + query);
+        qunsetenv(rates::kAddressVariable);
+        QCOMPARE(rates::requestUrl(QDate(2010, 3, 6)), "http://www.cbr.ru" + query);
+    }
+
+    void readingThePage()
+    {
+        const QString bad(QChar(0xFFFD));
+        const QList<QPair<QByteArray, QString>> utf8 = {
+            {"\xD0\x95\xD0\xB2\xD1\x80\xD0\xBE 30,5", QStringLiteral("Евро 30,5")},
+            {"a\xF0\x9F\x92\xB6" "b", QStringLiteral("a\U0001F4B6b")},
+            {QByteArray("x\0y", 3), QString::fromUtf16(u"x\0y", 3)},
+            // Not proper UTF-8, one replacement character a sequence: stray continuation bytes,
+            // overlongs, a surrogate, beyond U+10FFFF, the 5- and 6-byte forms.
+            {"\x80\xBF", bad + bad}, {"<\xC0\xAF>", "<" + bad + ">"}, {"\xE0\x80\xAF", bad},
+            {"\xF0\x80\x80\xAF", bad}, {"\xED\xA0\x80", bad}, {"\xF4\x90\x80\x80", bad},
+            {"\xF8\x88\x80\x80\x80z", bad + "z"}, {"\xFC\x84\x80\x80\x80\x80z", bad + "z"},
+            // The bytes after a starting byte belong to its sequence whatever they are; one cut
+            // off by the end of the page is dropped.
+            {"\xC3<td>", bad + "td>"}, {"\xE2\x82<b", bad + "b"}, {"30,5\xE2\x82", "30,5"}, {"\xFC\x80", ""},
+        };
+        for (const auto &[bytes, text] : utf8)
+            QCOMPARE(rates::decodePage(bytes, QStringLiteral("text/html; charset=utf-8")), text);
+
+        // Windows-1251 when the answer says so, in any of its usual spellings.
+        const QByteArray cp = toWindows1251(QStringLiteral("Фунт стерлингов, Я"));
+        for (const char *type : {"text/html; charset=windows-1251", "text/html;charset=\"Windows-1251\"",
+                                 "TEXT/HTML; Charset=CP1251"})
+            QCOMPARE(rates::decodePage(cp, QLatin1String(type)), QStringLiteral("Фунт стерлингов, Я"));
+        QCOMPARE(rates::decodePage("\xC0", QString()), QString());
+        QVERIFY(!rates::namesWindows1251(QStringLiteral("text/html; name=windows-1251")));
+
+        // No marker: the search starts at the top of the page. No "<" after the pair: nothing.
+        QCOMPARE(rates::cutRateText(QStringLiteral("<a href=\"x\">12,5</a>"), rates::kEuroMarker),
+                 QStringLiteral("12,5"));
+        QCOMPARE(rates::cutRateText(QStringLiteral("Евро\">1,5"), rates::kEuroMarker), QString());
+        QCOMPARE(rates::cutRate(QStringLiteral("<td>Евро</td><td a=\"r\"> 30,5 </td>"), rates::kEuroMarker),
+                 Money::fromTicks(305000));
+        for (const QString &cell : {QStringLiteral("30.5"), QStringLiteral("н/д"), QString()}) {
+            try {
+                rates::cutRate("<td>Евро</td><td a=\"r\">" + cell + "</td>", rates::kEuroMarker);
+                QFAIL("not a number");
+            } catch (const ledger::ConversionError &e) {
+                QCOMPARE(e.text(), "'" + cell + "' is not a valid floating point value");
+            }
+        }
+
+        // The whole upper half of the table against the system's own converter, where it has one.
+        QStringDecoder reference("windows-1251");
+        if (!reference.isValid())
+            QSKIP("no windows-1251 converter to compare the table with");
+        for (int byte = 0x80; byte <= 0xFF; ++byte) {
+            const QByteArray one(1, char(byte));
+            if (byte != 0x98) // unassigned in the set
+                QCOMPARE(rates::decodeWindows1251(one), QString(reference.decode(one)));
+        }
+    }
+
+    void fetchStoresOneRowADay_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::newRow("utf-8") << QByteArray("text/html; charset=utf-8");
+        QTest::newRow("windows-1251") << QByteArray("text/html; charset=windows-1251");
+    }
+
+    void fetchStoresOneRowADay()
+    {
+        QFETCH(QByteArray, contentType);
+        QByteArray page = ratesPage(QStringLiteral("30,5"), QStringLiteral("41,2345"), QStringLiteral("45,0001"));
+        if (contentType.contains("1251"))
+            page = toWindows1251(QString::fromUtf8(page));
+        Ledger book;
+        // Rates of this month in an earlier year are not today's: the page is still asked for.
+        book.addRow(testing::thisMonthYearsAgo(2, 3), 290000, 400000, 440000);
+        PageServer server;
+        server.respond = [&](const QByteArray &) { return Reply{Reply::Answer, http(200, page, contentType)}; };
+        pointAt(server.base());
+
+        RateKeeper keeper;
+        QCOMPARE(textsOf(keeper), kInitialTexts);
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::Fetched);
+        QCOMPARE(server.count(), 1);
+        QCOMPARE(book.rateRows(), 2);
+        QCOMPARE(book.raw.rows(kNewestRow),
+                 QStringList(testing::todayIso() + "|Доллар США|305000|Евро|412345|Фунт|450001"));
+        const QStringList fetched = {QStringLiteral("Доллар: 30,5000"), QStringLiteral("Евро: 41,2345"),
+                                     QStringLiteral("Фунт: 45,0001"), dateLine(QDate::currentDate())};
+        QCOMPARE(textsOf(keeper), fetched);
+        QCOMPARE(keeper.dollar(), 30.5);
+        QCOMPARE(keeper.pound(), 45.0001);
+
+        // Again the same day: the stored row, no request.
+        book.raw.exec("UPDATE Valuta SET kurs3 = 460000 WHERE dates = date('now', 'localtime')");
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::FromLedger);
+        QCOMPARE(server.count(), 1);
+        QCOMPARE(book.rateRows(), 2);
+        QCOMPARE(keeper.poundText(), QStringLiteral("Фунт: 46,0000"));
+        QCOMPARE(keeper.dateText(), fetched[3]);
+    }
+
+    void requestHasItsShape()
+    {
+        Ledger book;
+        PageServer server;
+        PageServer proxy; // a proxy from the environment must not be used
+        const QByteArray page = ratesPage(QStringLiteral("30,1234"), QStringLiteral("40"), QStringLiteral("45"));
+        server.respond = [&](const QByteArray &request) {
+            if (request.startsWith("GET /currency_base/"))
+                return Reply{Reply::Answer, http(302, "", "text/html",
+                                                 "Location: /moved?x=1\r\nSet-Cookie: session=abc123; Path=/\r\n")};
+            return Reply{Reply::Answer, http(200, page)};
+        };
+        pointAt(server.base());
+        qputenv("http_proxy", proxy.base().toUtf8());
+        qputenv("ALL_PROXY", proxy.base().toUtf8());
+        const auto unsetProxy = qScopeGuard([] {
+            qunsetenv("http_proxy");
+            qunsetenv("ALL_PROXY");
+        });
+
+        RateKeeper keeper;
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::Fetched);
+        QCOMPARE(proxy.count(), 0);
+        QCOMPARE(server.count(), 2);
+        const QList<QByteArray> headers = {"Host: " + server.base().mid(7).toLatin1(), "Accept: text/html, */*",
+                                           "Content-Type: text/html",
+                                           "User-Agent: Mozilla/3.0 (compatible; Indy Library)",
+                                           "Connection: keep-alive"};
+        QCOMPARE(server.lines(0), QList<QByteArray>({"GET /currency_base/D_print.asp?date_req="
+                                                     + regional::shortDate(QDate::currentDate()).toLatin1()
+                                                     + " HTTP/1.0"}) + headers);
+        // The redirect is followed with the cookie it set, and so is the next request.
+        const QList<QByteArray> followed = QList<QByteArray>({"GET /moved?x=1 HTTP/1.0", headers[0],
+                                                              "Cookie: session=abc123"}) + headers.mid(1);
+        QCOMPARE(server.lines(1), followed);
+        QCOMPARE(keeper.dollarText(), QStringLiteral("Доллар: 30,1234"));
+        const rates::HttpResult next = fetch(keeper.client(), server.base() + "/moved?x=1");
+        QVERIFY(next.ok);
+        QCOMPARE(server.lines(2), followed);
+        QCOMPARE(next.body, page);
+        QCOMPARE(next.contentType, QStringLiteral("text/html; charset=utf-8"));
+        QCOMPARE(proxy.count(), 0);
+    }
+
+    void bodyLimit()
+    {
+        PageServer server;
+        QByteArray body;
+        server.respond = [&](const QByteArray &) { return Reply{Reply::Answer, http(200, body)}; };
+        rates::HttpClient client;
+        body = QByteArray(rates::HttpClient::kBodyLimit, 'a');
+        rates::HttpResult result = fetch(client, server.base() + "/");
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.body.size(), rates::HttpClient::kBodyLimit);
+        body += 'b';
+        result = fetch(client, server.base() + "/");
+        QVERIFY(!result.ok);
+        QVERIFY(result.body.isEmpty());
+    }
+
+    void noPageFallsBackToTheMonthsNewestRow_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("rowOfThisMonth");
+        QTest::addColumn<int>("requests"); // -1: the port is closed, nothing to count
+        QTest::newRow("status 500") << "500" << true << 5;
+        QTest::newRow("status 500, no row") << "500" << false << 5;
+        QTest::newRow("connection dropped") << "drop" << true << 5;
+        QTest::newRow("closed port") << "closed" << true << -1;
+        QTest::newRow("closed port, no row") << "closed" << false << -1;
+        QTest::newRow("never answers") << "hang" << true << 5;
+        QTest::newRow("endless body") << "endless" << true << 5;
+        QTest::newRow("empty body") << "empty" << true << 1;
+        QTest::newRow("empty body, no row") << "empty" << false << 1;
+    }
+
+    void noPageFallsBackToTheMonthsNewestRow()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, rowOfThisMonth);
+        QFETCH(int, requests);
+        Ledger book;
+        book.addRow(testing::otherMonth(2), 100000, 110000, 120000);
+        const QString oldDate = testing::thisMonthYearsAgo(3, 2);
+        if (rowOfThisMonth) {
+            book.addRow(testing::thisMonthYearsAgo(1, 5), 200000, 210000, 220000);
+            book.addRow(oldDate, 312345, 420000, 505050); // newest by id, though older by date
+        }
+        const int rowsBefore = book.rateRows();
+
+        PageServer pages;
+        pages.respond = [server](const QByteArray &) {
+            if (server == "500")
+                return Reply{Reply::Answer, http(500, ratesPage("1,1", "2,2", "3,3"))};
+            if (server == "drop")
+                return Reply{Reply::Drop, {}};
+            if (server == "hang")
+                return Reply{Reply::Hang, {}};
+            if (server == "endless")
+                return Reply{Reply::Endless, "HTTP/1.0 200 OK\r\n\r\n"};
+            return Reply{Reply::Answer, http(200, "")};
+        };
+        QString base = pages.base();
+        if (server == "closed") {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            base = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+        }
+        pointAt(base);
+
+        RateKeeper keeper;
+        keeper.client().setTimeouts(300, 700);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::FromLedger);
+        // Five attempts with their pauses take a few seconds; without a time-out a server that
+        // never answers would hold the window for good.
+        QVERIFY2(clock.elapsed() < 30'000, qPrintable(QString::number(clock.elapsed())));
+        if (requests >= 0)
+            QCOMPARE(pages.count(), requests);
+        QCOMPARE(book.rateRows(), rowsBefore);
+        if (rowOfThisMonth) {
+            QCOMPARE(textsOf(keeper), QStringList({"Доллар: 31,2345", "Евро: 42,0000", "Фунт: 50,5050",
+                                                   dateLine(QDate::fromString(oldDate, Qt::ISODate))}));
+            QCOMPARE(keeper.euro(), 42.0);
+        } else {
+            QCOMPARE(textsOf(keeper), QStringList({"Доллар: 0,0000", "Евро: 0,0000", "Фунт: 0,0000",
+                                                   "(данные не получены)"}));
+            QCOMPARE(keeper.dollar(), 0.0);
+        }
+    }
+
+    void unreadablePageChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no euro cell") << ratesPage("99,1", "", "99,3", false)
+                                      << "'' is not a valid floating point value";
+        QTest::newRow("euro not a number") << ratesPage("99,1", "н/д", "99,3")
+                                           << "'н/д' is not a valid floating point value";
+        QTest::newRow("not UTF-8") << toWindows1251(QString::fromUtf8(ratesPage("99,1", "99,2", "99,3")))
+                                   << "'' is not a valid floating point value";
+    }
+
+    void unreadablePageChangesNothing()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, error);
+        Ledger book;
+        PageServer server;
+        QByteArray serving = ratesPage("30,5", "41,2345", "45,0001");
+        server.respond = [&](const QByteArray &) { return Reply{Reply::Answer, http(200, serving)}; };
+        pointAt(server.base());
+        RateKeeper keeper;
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::Fetched);
+        const QStringList before = textsOf(keeper);
+
+        // Next day, as far as the ledger can tell, the page has changed its shape.
+        book.raw.exec("UPDATE Valuta SET dates = '" + testing::thisMonthYearsAgo(1, 1) + "'");
+        serving = page;
+        try {
+            keeper.update(*book.connection, true);
+            QFAIL("an unreadable page must raise an error");
+        } catch (const ledger::ConversionError &e) {
+            QCOMPARE(e.text(), error);
+        }
+        QCOMPARE(server.count(), 2);
+        QCOMPARE(book.rateRows(), 1);
+        QCOMPARE(textsOf(keeper), before);
+        QCOMPARE(keeper.dollarRate(), Money::fromTicks(305000));
+        QCOMPARE(keeper.poundRate(), Money::fromTicks(450001));
+        QVERIFY(!keeper.isUpdating());
+    }
+
+    void updateStartedDuringAnUpdateDoesNothing()
+    {
+        Ledger book;
+        PageServer server;
+        RateKeeper keeper;
+        QList<RateKeeper::Outcome> inner;
+        server.respond = [&](const QByteArray &) {
+            // Runs on this thread while the keeper waits for the answer, as a click would.
+            if (inner.isEmpty())
+                inner << keeper.update(*book.connection, true);
+            return Reply{Reply::Answer, http(200, ratesPage("30,5", "40", "45"))};
+        };
+        pointAt(server.base());
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::Fetched);
+        QCOMPARE(inner, QList<RateKeeper::Outcome>({RateKeeper::Outcome::Busy}));
+        QCOMPARE(server.count(), 1);
+        QCOMPARE(book.rateRows(), 1);
+    }
+
+    void internetOffChangesNothing()
+    {
+        Ledger book;
+        ledger::storeRates(*book.connection, Money::fromTicks(305000), Money::fromTicks(400000),
+                           Money::fromTicks(450000));
+        PageServer server;
+        pointAt(server.base());
+        RateKeeper keeper;
+        QCOMPARE(keeper.update(*book.connection, false), RateKeeper::Outcome::Off);
+        QCOMPARE(textsOf(keeper), kInitialTexts);
+        QCOMPARE(keeper.dollar(), 0.0);
+        QCOMPARE(server.count(), 0);
+        QCOMPARE(book.rateRows(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(RatesTest)
+#include "test_rates.moc"
