@@ -16,6 +16,7 @@
 #include "ledger/error.h"
 #include "ledger/paths.h"
 #include "ledger/regional.h"
+#include "tools/creditcalculator.h"
 
 #include <QAction>
 #include <QApplication>
@@ -343,7 +344,10 @@ void MainWindow::registerEntryWindows()
 
 void MainWindow::createToolDialogs()
 {
-    // The credit calculator (TForm13) comes with the tools subsystem.
+    // The credit calculator (TForm13): it works without a ledger too; only its booking
+    // needs one.
+    auto *credit = new tools::CreditCalculator(m_session, this);
+    m_showCredit = [credit] { credit->exec(); };
 }
 
 void MainWindow::registerChartWindows()

@@ -46,6 +46,10 @@ public:
     {
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
+            // Enter, Esc and Tab type a control character too, but they belong to the
+            // dialog (default button, cancel button, focus), not to the field.
+            if (isDialogKey(key->key()))
+                return QObject::eventFilter(watched, event);
             const QString text = key->text();
             if (!text.isEmpty() && !admitted(text))
                 return true;
@@ -54,6 +58,12 @@ public:
     }
 
 private:
+    static bool isDialogKey(int key)
+    {
+        return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape || key == Qt::Key_Tab
+               || key == Qt::Key_Backtab;
+    }
+
     bool admitted(const QString &text) const
     {
         for (const QChar c : text) {
