@@ -14,6 +14,7 @@
 #include "ledger/dialogs/createledgerdialog.h"
 #include "ledger/dialogs/passwordprompt.h"
 #include "ledger/error.h"
+#include "ledger/jet/jet.h"
 #include "ledger/paths.h"
 #include "ledger/regional.h"
 #include "tools/creditcalculator.h"
@@ -29,6 +30,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -433,10 +435,21 @@ void MainWindow::showConnectionMessage(const QString &path, const ledger::Connec
 
 void MainWindow::LoadDB(const QString &path)
 {
+    // The rate fetch lets events run while it waits and then writes into the open ledger:
+    // that ledger must not be closed under it.
+    if (m_rates.isUpdating())
+        throw ledger::Error(QStringLiteral("Дождитесь окончания загрузки курсов валют и откройте базу данных снова"));
+
     // 1-2: every child window goes, and the ledger that was open.
     for (QMdiSubWindow *window : m_mdi->subWindowList())
         window->close();
     m_session.detach();
+
+    // A ledger of the earlier format is converted first, when the user agrees.
+    if (jet::isJetFile(path) && !convertEarlierFormat(path)) {
+        noLedger();
+        return;
+    }
 
     // 3: connect.
     std::unique_ptr<ledger::Connection> connection;
@@ -496,6 +509,45 @@ void MainWindow::LoadDB(const QString &path)
         std::rethrow_exception(balanceError);
 }
 
+bool MainWindow::convertEarlierFormat(const QString &path)
+{
+    const QString backup = QFileInfo(jet::backupPath(path)).fileName();
+    if (!ui::askYesNo(this, QStringLiteral("Файл «%1» сохранён в прежнем формате. Преобразовать его в новый формат? "
+                                           "Прежний файл останется рядом под именем «%2».")
+                                .arg(path, backup)))
+        return false;
+
+    // A large file takes a while: a progress dialog with a cancel button then shows.
+    QProgressDialog progress(QStringLiteral("Преобразование базы данных..."), QStringLiteral("Отмена"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("ConversionProgress"));
+    progress.setWindowTitle(ui::kAppTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    jet::ConversionResult result;
+    try {
+        BusyCursor busy;
+        result = jet::convert(path, [&progress](int done, int total) {
+            if (total > 0) {
+                progress.setMaximum(total);
+                progress.setValue(qMin(done, total));
+            }
+            return !progress.wasCanceled();
+        });
+    } catch (const jet::Cancelled &) {
+        return false;
+    }
+    progress.close();
+    QString text = QStringLiteral("Файл «%1» преобразован в новый формат. Прежний файл сохранён под именем «%2».")
+                       .arg(path, QFileInfo(result.backupPath).fileName());
+    if (result.droppedLines > 0)
+        text += QStringLiteral("\nСтрок расхода, не относящихся ни к одной записи журнала, не перенесено: %1.")
+                    .arg(result.droppedLines);
+    ui::inform(this, text);
+    return true;
+}
+
 void MainWindow::NewDB()
 {
     const QString path = ledger::paths::complete(m_create->filePath());
@@ -516,7 +568,7 @@ void MainWindow::GetBalans()
 {
     // Step 2 before the figures: the rates decide the hints.
     const ledger::Totals totals = ledger::readTotals(m_session.connection());
-    if (m_dollar == 0.0)
+    if (m_rates.dollar() == 0.0)
         GetValuts();
 
     const ledger::Money balance = totals.balance();
@@ -529,12 +581,14 @@ void MainWindow::GetBalans()
     m_panel->setMonth(QStringLiteral("Доход: %1 руб.").arg(regional::amountText(totals.monthIncome)),
                       QStringLiteral("Расход: %1 руб.").arg(regional::amountText(totals.monthExpenses)));
 
-    if (m_dollar > 0.0) {
-        const auto hint = [this](ledger::Money figure) {
-            QString text = QStringLiteral("$") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / m_dollar));
+    const double dollar = m_rates.dollar();
+    const double euro = m_rates.euro();
+    if (dollar > 0.0) {
+        const auto hint = [dollar, euro](ledger::Money figure) {
+            QString text = QStringLiteral("$") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / dollar));
             // Without a euro rate the second line would divide by zero: it is left out.
-            if (m_euro > 0.0)
-                text += QStringLiteral("\n€") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / m_euro));
+            if (euro > 0.0)
+                text += QStringLiteral("\n€") + regional::amountText(ledger::Money::fromDouble(figure.toDouble() / euro));
             return text + QLatin1Char('|');
         };
         m_panel->setHints(hint(balance), hint(totals.monthIncome), hint(totals.monthExpenses));
@@ -548,9 +602,13 @@ void MainWindow::setLedgerCaption(const QString &description)
 
 void MainWindow::GetValuts()
 {
-    if (!m_store.readYesNo(QStringLiteral("inet"), true))
+    // With no ledger open there is nowhere to keep the rates.
+    if (!m_session.isOpen())
         return;
-    // The rates come with the exchange-rate subsystem.
+    const auto outcome = m_rates.update(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true));
+    if (outcome == rates::RateKeeper::Outcome::Off || outcome == rates::RateKeeper::Outcome::Busy)
+        return;
+    m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }
 
 QMdiSubWindow *MainWindow::findChildWindow(const QString &caption) const

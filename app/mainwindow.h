@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ledger/session.h"
+#include "rates/ratekeeper.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -47,6 +48,7 @@ public:
     ~MainWindow() override;
 
     ledger::Session &session() { return m_session; }
+    rates::RateKeeper &rates() { return m_rates; }
     SettingsStore &store() { return m_store; }
     QMdiArea *mdiArea() const { return m_mdi; }
 
@@ -84,6 +86,9 @@ private:
     void setLedgerCommandsEnabled(bool enabled);
     void noLedger();
     void showConnectionMessage(const QString &path, const ledger::ConnectionError &error);
+    // Offers to bring a ledger of the earlier (Jet 4.0) format over; true when it was
+    // converted and may now be opened.
+    bool convertEarlierFormat(const QString &path);
     void openLedgerFile();
     void showCreateLedger();
     void addExpense();
@@ -103,10 +108,8 @@ private:
     QList<QAction *> m_ledgerActions;
     QAction *m_reportAction = nullptr;
     bool m_centred = false;
-    // Roubles per dollar, euro and pound; 0 until rates are found.
-    double m_dollar = 0.0;
-    double m_euro = 0.0;
-    double m_pound = 0.0;
+    // The three current rates and the panel's rate lines.
+    rates::RateKeeper m_rates;
 
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;
