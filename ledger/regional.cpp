@@ -16,17 +16,27 @@ struct Parts
     quint64 fraction; // ten-thousandths, 0..9999
 };
 
-Parts split(qint64 ticks)
+// Works in 128 bits: rounding the largest amounts may step just past the 64-bit range, and
+// writing a value must never fail.
+Parts split(__int128 ticks)
 {
     const bool negative = ticks < 0;
-    // Work unsigned so that the smallest value keeps its magnitude.
-    const quint64 magnitude = negative ? quint64(0) - quint64(ticks) : quint64(ticks);
-    return {negative, magnitude / quint64(Money::Scale), magnitude % quint64(Money::Scale)};
+    const unsigned __int128 magnitude = negative ? (unsigned __int128)(-ticks) : (unsigned __int128)ticks;
+    return {negative, quint64(magnitude / Money::Scale), quint64(magnitude % Money::Scale)};
+}
+
+// The ticks rounded to `decimals` places, ties to even.
+__int128 roundedTicks(Money value, int decimals)
+{
+    __int128 unit = 1;
+    for (int i = decimals; i < 4; ++i)
+        unit *= 10;
+    return ledger::divideRoundHalfEven(value.ticks(), unit) * unit;
 }
 
 QString fixed(Money value, int decimals, QChar separator)
 {
-    const Parts p = split(value.rounded(decimals).ticks());
+    const Parts p = split(roundedTicks(value, decimals));
     QString text = p.negative ? QStringLiteral("-") : QString();
     text += QString::number(p.whole);
     if (decimals > 0) {
@@ -70,7 +80,7 @@ QString rateText(Money value)
 QString groupedText(Money value)
 {
     // Round to three places first, then write like the general form with groups of three.
-    const Parts p = split(value.rounded(3).ticks());
+    const Parts p = split(roundedTicks(value, 3));
     const QString whole = QString::number(p.whole);
     QString grouped;
     for (int i = 0; i < whole.size(); ++i) {

@@ -89,6 +89,11 @@ private slots:
         QCOMPARE(regional::groupedText(m(12345678)), QStringLiteral("1") + nbsp + QStringLiteral("234,568"));
         QCOMPARE(regional::groupedText(m(10000000000)), QStringLiteral("1") + nbsp + "000" + nbsp + "000");
         QCOMPARE(regional::groupedText(m(250000)), QStringLiteral("25"));
+        // The extremes round past the 64-bit range and are still written.
+        QCOMPARE(regional::groupedText(Money::max()), QStringLiteral("922") + nbsp + "337" + nbsp + "203" + nbsp + "685"
+                                                          + nbsp + "477,581");
+        QCOMPARE(regional::groupedText(Money::min()).left(4), QStringLiteral("-922"));
+        QCOMPARE(regional::amountText(Money::max()), QStringLiteral("922337203685477,58"));
     }
 
     void multipliesExactlyWithTiesToEven()
