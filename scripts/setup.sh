@@ -2,7 +2,8 @@
 # Installs what velTor needs (Debian 12 or Ubuntu), builds it, and then either starts it
 # or runs the whole test suite headless.
 #   scripts/setup.sh run    build and start velTor
-#   scripts/setup.sh test   build and run every test
+#   scripts/setup.sh test   build and run every test, then once more built with
+#                           AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -40,6 +41,10 @@ run)
     ;;
 test)
     (cd build && ctest --output-on-failure -j "$jobs")
+    # The same suite with the memory and undefined-behaviour checkers compiled in.
+    cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVELTOR_SANITIZE=ON -DVELTOR_WERROR=ON
+    cmake --build build-sanitize -j "$jobs"
+    (cd build-sanitize && ctest --output-on-failure -j "$jobs")
     ;;
 *)
     echo "usage: $0 run|test" >&2
