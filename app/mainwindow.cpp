@@ -317,6 +317,29 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
              helpMenu);
 
     m_ledgerActions = {journal, expense, income, charts, rates};
+
+    // Every command has a key of its own, the drop-down menus' items included; the actions
+    // belong to the window so that their keys work while the menus are closed.
+    const QList<QPair<const char *, QKeySequence>> keys = {
+        {"N1", QKeySequence(Qt::CTRL | Qt::Key_N)},          {"N2", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"ToolButton2", QKeySequence(Qt::CTRL | Qt::Key_J)},  {"ToolButton4", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"ToolButton3", QKeySequence(Qt::CTRL | Qt::Key_D)},  {"ToolButton18", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {"N8", QKeySequence(Qt::CTRL | Qt::Key_G)},           {"N101", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)},
+        {"ToolButton9", QKeySequence(Qt::CTRL | Qt::Key_K)},  {"ToolButton10", QKeySequence(Qt::Key_F9)},
+        {"N9", QKeySequence(Qt::CTRL | Qt::Key_F9)},          {"N10", QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {"ToolButton15", QKeySequence(Qt::CTRL | Qt::Key_F10)}, {"ToolButton12", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {"N3", QKeySequence(Qt::Key_F1)},                     {"N5", QKeySequence(Qt::SHIFT | Qt::Key_F1)},
+    };
+    for (const auto &[name, key] : keys) {
+        QAction *command = findChild<QAction *>(QLatin1String(name));
+        if (!command) {
+            if (auto *button = findChild<QToolButton *>(QLatin1String(name)))
+                command = button->defaultAction();
+        }
+        Q_ASSERT(command);
+        command->setShortcut(key);
+        addAction(command);
+    }
 }
 
 void MainWindow::createDialogs()

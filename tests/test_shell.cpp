@@ -454,6 +454,27 @@ private slots:
         QCOMPARE(find<QToolButton>(w, "ToolButton5")->menu()->actions().size(), 2);
         QCOMPARE(labelText(w, "Label4"), QStringLiteral("Курсы валют:"));
         QCOMPARE(labelText(w, "Label10"), QStringLiteral("(данные не получены)"));
+
+        // Every command is reachable by its key, those of the drop-down menus too.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QStringList opened;
+        for (const auto &[key, dialog] : {std::pair{QKeySequence(Qt::SHIFT | Qt::Key_F1), "TForm8"},
+                                          std::pair{QKeySequence(Qt::CTRL | Qt::Key_Comma), "TForm7"},
+                                          std::pair{QKeySequence(Qt::CTRL | Qt::Key_L), "TForm13"},
+                                          std::pair{QKeySequence(Qt::CTRL | Qt::Key_N), "TForm10"}}) {
+            whenShown(dialog, [&opened](QWidget *shown) {
+                opened << shown->objectName();
+                static_cast<QDialog *>(shown)->reject();
+            });
+            // Keys go to the focused control, whichever it is.
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->window() == w);
+            QTest::keySequence(QApplication::focusWidget(), key);
+            QVERIFY2(!missedDialog(), dialog);
+        }
+        QCOMPARE(opened, QStringList({"TForm8", "TForm7", "TForm13", "TForm10"}));
     }
 
     void aboutWindowTakesVersionFieldsAndTheFileDate()
