@@ -10,6 +10,9 @@
 #include "app/common/guard.h"
 #include "app/common/dialogs.h"
 #include "app/common/widgets.h"
+#include "charts/incomeexpensechart.h"
+#include "charts/rateschart.h"
+#include "charts/topexpenseschart.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/dialogs/createledgerdialog.h"
 #include "ledger/dialogs/passwordprompt.h"
@@ -377,7 +380,9 @@ void MainWindow::createToolDialogs()
 
 void MainWindow::registerChartWindows()
 {
-    // The three chart windows come with the charts subsystem.
+    m_childFactories[Child::IncomeExpenseChart] = [this] { return new charts::IncomeExpenseChart(m_session); };
+    m_childFactories[Child::TopChart] = [this] { return new charts::TopExpensesChart(m_session); };
+    m_childFactories[Child::RatesChart] = [this] { return new charts::RatesChart(m_session); };
 }
 
 void MainWindow::restoreGeometryFromStore()

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "ledger/money.h"
+
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+
+namespace ledger {
+class Dataset;
+}
+
+// What the charts draw, worked out from the ledger's rows apart from any drawing: the
+// points of a series, the labels of the horizontal positions, the vertical axis' label
+// step and range, and the reduced point set that stands in for a long series.
+namespace charts {
+
+// The rows of a chart dataset in their order: position k is the k-th row. A row whose
+// value field is empty keeps its position with NaN as its value (a point that is not
+// drawn).
+struct SeriesTable
+{
+    QVector<QVariant> labels;        // the label field's program value per position
+    QVector<QVector<double>> values; // one column per value field
+    QVector<ledger::Money> amounts;  // the first value field as money (0 where empty)
+
+    int size() const { return int(labels.size()); }
+};
+
+// Walks an open dataset from its first row to its last (at most `limit` rows when
+// limit >= 0) and collects the label field and the value fields. The rows are read in one
+// pass over the dataset's view, whatever its length; the dataset's current row is kept.
+// An unknown field raises DatabaseError.
+SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField,
+                       int limit = -1);
+
+// The text of a label value: a date in the short form, with its time of day when it has
+// one; anything else as its text.
+QString labelText(const QVariant &value);
+
+// The label of a horizontal position: that of the first table, in series order, that has a
+// row at that position; an empty text past the end of all of them.
+QString positionLabel(const QVector<const SeriesTable *> &tablesInSeriesOrder, int position);
+int positionCount(const QVector<const SeriesTable *> &tables);
+
+// The vertical axis' label step: the first of 0.001, 0.002, 0.005, 0.01, 0.02, ... at
+// which labels `labelPixels` high, one per step, fit an axis `axisPixels` long covering
+// `span` units.
+double labelStep(double span, double axisPixels, double labelPixels);
+
+// The values that carry a label on an axis from `low` to `high` with this step (multiples
+// of the step, the ends included when they are multiples).
+QVector<double> tickValues(double low, double high, double step);
+
+// An axis or mark value in the chart's number form "#,##0.###".
+QString valueText(double value);
+
+// The top of the rate chart's vertical axis: 60 while every rate shown lies below it,
+// otherwise the first multiple of the label step above the largest rate, where the step
+// is the one an axis of that length gets.
+double rateAxisTop(double largestRate, double axisPixels, double labelPixels);
+
+// The range of amounts over several series (NaN stepped over); {0, 0} and false when
+// there is no value at all.
+bool valueRange(const QVector<const QVector<double> *> &series, double *low, double *high);
+
+// The points of a series that stand for it on screen between positions `from` and `to`
+// over `columns` pixel columns. Consecutive valued positions form a run, and an empty
+// value ends a run. When the positions are many more than the columns, each column keeps
+// only its first, lowest, highest and last point, so the line looks the same; a gap
+// within one column is too narrow to be seen and is bridged. The points just outside the
+// range are kept so that lines reach the edges.
+QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double from, double to, int columns);
+
+} // namespace charts
