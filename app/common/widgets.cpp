@@ -31,7 +31,9 @@ public:
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
             const QString text = key->text();
-            if (!text.isEmpty() && !admitted(text))
+            // Only typed characters are filtered: Enter, Tab, Esc and the control-key
+            // shortcuts carry control characters and must keep working.
+            if (!text.isEmpty() && text.at(0).category() != QChar::Other_Control && !admitted(text))
                 return true;
         }
         return QObject::eventFilter(watched, event);
