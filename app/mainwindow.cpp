@@ -13,6 +13,10 @@
 #include "charts/incomeexpensechart.h"
 #include "charts/rateschart.h"
 #include "charts/topexpenseschart.h"
+#include "entries/expensedialog.h"
+#include "entries/incomedialog.h"
+#include "entries/journalwindow.h"
+#include "entries/reportwindow.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/dialogs/createledgerdialog.h"
 #include "ledger/dialogs/passwordprompt.h"
@@ -362,12 +366,18 @@ void MainWindow::createDialogs()
 
 void MainWindow::createEntryDialogs()
 {
-    // The expense and income dialogs (TForm5, TForm6) come with the entries subsystem.
+    auto *expense = new entries::ExpenseDialog(m_session, this);
+    auto *income = new entries::IncomeDialog(m_session, this);
+    m_showExpense = [expense] { expense->showForAdding(); };
+    m_showIncome = [income] { income->exec(); };
 }
 
 void MainWindow::registerEntryWindows()
 {
-    // The journal and report windows come with the entries subsystem.
+    // The journal edits expense batches in the one expense dialog.
+    auto *expense = findChild<entries::ExpenseDialog *>(QStringLiteral("TForm5"), Qt::FindDirectChildrenOnly);
+    m_childFactories[Child::Journal] = [this, expense] { return new entries::JournalWindow(m_session, expense); };
+    m_childFactories[Child::Report] = [this] { return new entries::ReportWindow(m_session); };
 }
 
 void MainWindow::createToolDialogs()

@@ -50,6 +50,8 @@ public:
             // dialog (default button, cancel button, focus), not to the field.
             if (isDialogKey(key->key()))
                 return QObject::eventFilter(watched, event);
+            // Every other character is filtered, those of the clipboard shortcuts included
+            // (Ctrl+V types a control character): the fields take digits and the comma only.
             const QString text = key->text();
             if (!text.isEmpty() && !admitted(text))
                 return true;

@@ -24,8 +24,8 @@ void loadResources();
 QIcon icon(const QString &ownName, const QString &themeName = QString());
 
 // Admits only the digits, the comma and Backspace as typed characters (with `comma` false,
-// only the digits and Backspace). Keys that type nothing work as usual; pasted text is not
-// filtered.
+// only the digits and Backspace). Keys that type nothing or a control character (Enter, Tab,
+// Esc, Ctrl+C) work as usual; pasted text is not filtered.
 void filterNumberKeys(QLineEdit *edit, bool comma = true);
 
 // The white band across the top of a dialog: a picture, a bold title and a wrapped text.

@@ -1,0 +1,403 @@
+#include "expensedialog.h"
+
+#include "app/common/guard.h"
+#include "app/common/widgets.h"
+#include "ledger/dataset.h"
+#include "ledger/error.h"
+#include "ledger/regional.h"
+#include "ledger/session.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace entries {
+
+namespace {
+
+const QString kAddCaption = QStringLiteral("Добавить расход");
+const QString kEditCaption = QStringLiteral("Изменить запись расхода");
+
+enum ListColumn { Number, Item, Sum, Price, Counts, Document, Date, ColumnCount };
+
+// The expense-line dataset filtered to one batch (opened by the caller) for as long as the
+// scope lasts; afterwards it is unfiltered again and as open as it was before.
+class BatchFilter
+{
+public:
+    BatchFilter(ledger::Dataset &lines, qint64 journalId)
+        : m_lines(lines)
+        , m_wasOpen(lines.isOpen())
+    {
+        m_lines.close();
+        m_lines.setFilter(QStringLiteral("kod"), journalId);
+    }
+    ~BatchFilter()
+    {
+        m_lines.close();
+        m_lines.clearFilter();
+        if (m_wasOpen) {
+            try {
+                m_lines.open();
+            } catch (const ledger::Error &) {
+                // Reading the batch has already failed or succeeded; the next reader of the
+                // dataset reports what is wrong with it.
+            }
+        }
+    }
+    BatchFilter(const BatchFilter &) = delete;
+    BatchFilter &operator=(const BatchFilter &) = delete;
+
+private:
+    ledger::Dataset &m_lines;
+    bool m_wasOpen;
+};
+
+QLabel *captionFor(QWidget *field, const QString &caption, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setBuddy(field);
+    QString name = caption;
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    ui::nameForAccessibility(field, name);
+    return label;
+}
+
+} // namespace
+
+ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    , m_session(session)
+{
+    setObjectName(QStringLiteral("TForm5"));
+    setWindowTitle(kAddCaption);
+    setFixedSize(499, 414);
+
+    QWidget *band = ui::headerBand(
+        this, QStringLiteral("expense"), QStringLiteral("Ввод данных о расходах"),
+        QStringLiteral("Введите информацию о сделанных расходах - приобритение, товара, полученных услуг. Так же Вы "
+                       "може указать номера докуметов оплаты (чек, квитанции, билет и дату оплаты)"),
+        72);
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    auto *group = new QGroupBox(this);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    m_item = new QComboBox(group);
+    m_item->setObjectName(QStringLiteral("ComboBox1"));
+    m_item->setEditable(true);
+    m_item->setInsertPolicy(QComboBox::NoInsert);
+    m_item->setModel(&m_session.itemNames());
+    m_item->setMaxVisibleItems(16);
+    // Suggestions show in a list under the box and never change what was typed.
+    auto *completer = new QCompleter(&m_session.itemNames(), m_item);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchStartsWith);
+    m_item->setCompleter(completer);
+    m_price = new QLineEdit(group);
+    m_price->setObjectName(QStringLiteral("Edit3"));
+    m_counts = new QLineEdit(group);
+    m_counts->setObjectName(QStringLiteral("Edit4"));
+    m_document = new QLineEdit(group);
+    m_document->setObjectName(QStringLiteral("Edit1"));
+    m_date = new QLineEdit(group);
+    m_date->setObjectName(QStringLiteral("Edit2"));
+    m_date->setMaxLength(10);
+    ui::filterNumberKeys(m_price);
+    ui::filterNumberKeys(m_counts);
+    m_add = new QPushButton(QStringLiteral("добавить в расходы"), group);
+    m_add->setObjectName(QStringLiteral("Button1"));
+    m_add->setDefault(true);
+    m_add->setEnabled(false);
+
+    auto *grid = new QGridLayout(group);
+    grid->setContentsMargins(8, 6, 8, 8);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(captionFor(m_item, QStringLiteral("Товар/услуга:"), group), 0, 0, 1, 2);
+    grid->addWidget(captionFor(m_price, QStringLiteral("Цена:"), group), 0, 2);
+    grid->addWidget(captionFor(m_counts, QStringLiteral("кол.:"), group), 0, 3);
+    grid->addWidget(m_item, 1, 0, 1, 2);
+    grid->addWidget(m_price, 1, 2);
+    grid->addWidget(m_counts, 1, 3);
+    grid->addItem(new QSpacerItem(0, 6), 2, 0);
+    grid->addWidget(captionFor(m_document, QStringLiteral("Документ №:"), group), 3, 0);
+    grid->addWidget(captionFor(m_date, QStringLiteral("дата:"), group), 3, 1);
+    grid->addWidget(m_document, 4, 0);
+    grid->addWidget(m_date, 4, 1);
+    grid->addWidget(m_add, 4, 2, 1, 2);
+    grid->setColumnStretch(0, 3);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(2, 2);
+    grid->setColumnStretch(3, 1);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("pokupki"));
+    m_list->setColumnCount(ColumnCount);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsMovable(false);
+    ui::nameForAccessibility(m_list, QStringLiteral("Расходы"));
+    const struct
+    {
+        const char *caption;
+        int width;
+        Qt::Alignment alignment;
+    } columns[ColumnCount] = {
+        {" №", 30, Qt::AlignLeft},
+        {"Товар или услуга", 130, Qt::AlignLeft},
+        {"Сумма", 110, Qt::AlignRight},
+        {"Цена", 0, Qt::AlignRight},
+        {"Кол-во", 0, Qt::AlignHCenter},
+        {"Документ", 78, Qt::AlignRight},
+        {"Дата", 80, Qt::AlignHCenter},
+    };
+    auto *header = new QTreeWidgetItem;
+    for (int c = 0; c < ColumnCount; ++c) {
+        header->setText(c, QString::fromUtf8(columns[c].caption));
+        header->setTextAlignment(c, columns[c].alignment | Qt::AlignVCenter);
+    }
+    m_list->setHeaderItem(header);
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (columns[c].width == 0)
+            m_list->setColumnHidden(c, true);
+        else
+            m_list->setColumnWidth(c, columns[c].width);
+    }
+    m_list->installEventFilter(this);
+
+    auto *ok = new QPushButton(QStringLiteral("ОК"), this);
+    ok->setObjectName(QStringLiteral("Button3"));
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("Button2"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(10, 4, 10, 10);
+    body->setSpacing(6);
+    body->addWidget(group);
+    body->addWidget(m_list, 1);
+    body->addLayout(buttons);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(band);
+    layout->addWidget(line);
+    layout->addLayout(body, 1);
+
+    setTabOrder(m_item, m_price);
+    setTabOrder(m_price, m_counts);
+    setTabOrder(m_counts, m_document);
+    setTabOrder(m_document, m_date);
+    setTabOrder(m_date, m_add);
+    setTabOrder(m_add, m_list);
+    setTabOrder(m_list, ok);
+    setTabOrder(ok, cancel);
+
+    connect(m_item, &QComboBox::editTextChanged, this, [this] { updateAddButton(); });
+    connect(m_price, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
+    connect(m_counts, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
+    connect(m_add, &QPushButton::clicked, this, ui::guarded(this, [this] { addLine(); }));
+    connect(ok, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool ExpenseDialog::isEditing() const
+{
+    return windowTitle().contains(QStringLiteral("Изменить"));
+}
+
+void ExpenseDialog::showForAdding()
+{
+    setWindowTitle(kAddCaption);
+    m_loaded.clear();
+    exec();
+}
+
+void ExpenseDialog::showForEditing(qint64 journalId)
+{
+    // Read first: a batch that cannot be read must not be offered for replacing.
+    QVector<Line> lines = readBatch(journalId);
+    setWindowTitle(kEditCaption);
+    m_editedId = journalId;
+    m_loaded = std::move(lines);
+    exec();
+    m_loaded.clear();
+}
+
+QVector<ExpenseDialog::Line> ExpenseDialog::readBatch(qint64 journalId) const
+{
+    using ledger::Money;
+    ledger::Dataset &lines = m_session.lines();
+    BatchFilter filter(lines, journalId);
+    lines.open();
+    QVector<Line> result;
+    for (int row = 0; row < lines.count(); ++row) {
+        Line line;
+        line.values.name = lines.valueAt(row, QStringLiteral("names")).toString();
+        line.values.price = lines.valueAt(row, QStringLiteral("price")).value<Money>();
+        line.values.counts = lines.valueAt(row, QStringLiteral("counts")).value<Money>();
+        line.values.document = lines.valueAt(row, QStringLiteral("doc")).toString();
+        line.values.date = lines.valueAt(row, QStringLiteral("dates")).toDate();
+        line.priceText = regional::moneyText(line.values.price);
+        line.countsText = regional::moneyText(line.values.counts);
+        line.sumText = regional::moneyText(line.values.amount());
+        line.dateText = line.values.date.isValid() ? regional::shortDate(line.values.date) : QString();
+        result.append(line);
+    }
+    return result;
+}
+
+void ExpenseDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    reset();
+}
+
+void ExpenseDialog::reset()
+{
+    m_list->clear();
+    m_lines.clear();
+    m_item->setCurrentIndex(-1);
+    m_item->setEditText(QString());
+    m_price->setText(QStringLiteral("0"));
+    m_counts->setText(QStringLiteral("1"));
+    m_document->clear();
+    m_date->setText(regional::shortDate(QDate::currentDate()));
+    if (isEditing()) {
+        for (const Line &line : std::as_const(m_loaded))
+            appendLine(line);
+    }
+    m_add->setEnabled(false);
+    m_item->setFocus();
+}
+
+void ExpenseDialog::updateAddButton()
+{
+    const QString price = m_price->text();
+    m_add->setEnabled(!m_item->currentText().isEmpty() && !price.isEmpty() && price != QLatin1String("0")
+                      && !m_counts->text().isEmpty());
+}
+
+void ExpenseDialog::addLine()
+{
+    Line line;
+    line.priceText = m_price->text();
+    line.countsText = m_counts->text();
+    line.dateText = m_date->text();
+    line.values.name = m_item->currentText();
+    line.values.document = m_document->text();
+    // Everything the line will be written with is read and checked now, so that nothing
+    // can be refused half-way when the batch is written.
+    line.values.price = regional::parseMoney(line.priceText);
+    line.values.counts = regional::parseMoney(line.countsText);
+    line.values.date = regional::parseShortDate(line.dateText);
+    ledger::checkExpenseLine(line.values);
+    line.sumText = regional::moneyText(line.values.amount());
+    QVector<ledger::ExpenseLine> batch;
+    for (const Line &listed : std::as_const(m_lines))
+        batch.append(listed.values);
+    batch.append(line.values);
+    ledger::batchTotal(batch);
+
+    m_session.offerItemName(line.values.name);
+    appendLine(line);
+
+    m_item->setCurrentIndex(-1);
+    m_item->setEditText(QString());
+    m_price->setText(QStringLiteral("0"));
+    m_counts->setText(QStringLiteral("1"));
+    m_add->setEnabled(false);
+    m_item->setFocus();
+}
+
+void ExpenseDialog::appendLine(const Line &line)
+{
+    m_lines.append(line);
+    auto *item = new QTreeWidgetItem(m_list);
+    item->setText(Number, QString::number(m_list->topLevelItemCount()));
+    item->setText(Item, line.values.name);
+    item->setText(Sum, line.sumText);
+    item->setText(Price, line.priceText);
+    item->setText(Counts, line.countsText);
+    item->setText(Document, line.values.document);
+    item->setText(Date, line.dateText);
+    item->setTextAlignment(Sum, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(Price, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(Counts, Qt::AlignHCenter | Qt::AlignVCenter);
+    item->setTextAlignment(Document, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(Date, Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+void ExpenseDialog::removeSelectedLine()
+{
+    QTreeWidgetItem *item = m_list->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    const int index = m_list->indexOfTopLevelItem(item);
+    if (index < 0)
+        return;
+    delete m_list->takeTopLevelItem(index);
+    m_lines.remove(index);
+    renumber();
+}
+
+void ExpenseDialog::renumber()
+{
+    // Numbers are shown only; after a removal they run 1, 2, ... again.
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        m_list->topLevelItem(i)->setText(Number, QString::number(i + 1));
+}
+
+bool ExpenseDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        ui::guard(this, [this] { removeSelectedLine(); });
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ExpenseDialog::write()
+{
+    QVector<ledger::ExpenseLine> batch;
+    for (const Line &line : std::as_const(m_lines))
+        batch.append(line.values);
+    const ledger::Connection &connection = m_session.connection();
+    // One transaction each: the batch is stored whole or not at all, and an edited batch
+    // is only gone once its replacement is stored.
+    if (isEditing())
+        ledger::replaceExpenseBatch(connection, m_editedId, batch);
+    else
+        ledger::recordExpenseBatch(connection, batch);
+    m_session.offerItemName(m_item->currentText());
+    // Closed before the refresh: should the refresh fail, the batch is not offered for
+    // writing a second time.
+    accept();
+    m_session.entriesChanged();
+}
+
+} // namespace entries

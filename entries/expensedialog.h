@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ledger/bookkeeping.h"
+
+#include <QDialog>
+#include <QVector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace ledger {
+class Session;
+}
+
+namespace entries {
+
+// The expense dialog (TForm5): one purchase batch of any number of lines, written on OK as a
+// journal row "Расход" with the batch total and one expense line per line. The same dialog
+// replaces an existing batch; the mode is carried by the caption ("Изменить" in it means
+// editing). Made once and shown again for every use; every showing starts afresh.
+class ExpenseDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ExpenseDialog(ledger::Session &session, QWidget *parent = nullptr);
+
+    // Caption "Добавить расход", shown modally.
+    void showForAdding();
+    // Caption "Изменить запись расхода", the batch of journal row `journalId` loaded, shown
+    // modally. A batch that cannot be read raises before the dialog shows.
+    void showForEditing(qint64 journalId);
+
+    bool isEditing() const;
+    qint64 editedId() const { return m_editedId; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // A line as listed, with the values it was read as when it was added or loaded.
+    struct Line
+    {
+        ledger::ExpenseLine values;
+        QString priceText;
+        QString countsText;
+        QString sumText;
+        QString dateText;
+    };
+
+    void reset();
+    void updateAddButton();
+    void addLine();
+    void appendLine(const Line &line);
+    void removeSelectedLine();
+    void renumber();
+    void write();
+    QVector<Line> readBatch(qint64 journalId) const;
+
+    ledger::Session &m_session;
+    qint64 m_editedId = 0;
+    QVector<Line> m_loaded;
+    QVector<Line> m_lines;
+
+    QComboBox *m_item = nullptr;
+    QLineEdit *m_price = nullptr;
+    QLineEdit *m_counts = nullptr;
+    QLineEdit *m_document = nullptr;
+    QLineEdit *m_date = nullptr;
+    QPushButton *m_add = nullptr;
+    QTreeWidget *m_list = nullptr;
+};
+
+} // namespace entries

@@ -1,0 +1,32 @@
+#include "highlightdelegate.h"
+
+#include "ledger/session.h"
+
+namespace entries {
+
+IncomeHighlightDelegate::IncomeHighlightDelegate(ledger::Session &session, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_session(session)
+{
+}
+
+bool IncomeHighlightDelegate::highlights(int row) const
+{
+    if (!m_session.incomeHighlight())
+        return false;
+    ledger::Dataset &journal = m_session.journal();
+    const int names = journal.columnIndex(QStringLiteral("names"));
+    if (names < 0 || row < 0 || row >= journal.rowCount())
+        return false;
+    // data() never throws: a row that cannot be read is drawn plain.
+    return journal.data(journal.index(row, names)).toString().contains(QStringLiteral("Доход"));
+}
+
+void IncomeHighlightDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!(option->state & QStyle::State_Selected) && highlights(index.row()))
+        option->backgroundBrush = kIncomeHighlight;
+}
+
+} // namespace entries

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace ledger {
+class Session;
+}
+
+namespace entries {
+
+// The income dialog (TForm6): an income type, a sum and a comment, written on OK as one
+// journal row "Доход - <type>"; a type not offered yet is added to the income types. Made
+// once and shown again for every use; every showing starts afresh.
+class IncomeDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    IncomeDialog(ledger::Session &session, QWidget *parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void reset();
+    void updateOkButton();
+    void write();
+
+    ledger::Session &m_session;
+    QComboBox *m_type = nullptr;
+    QLineEdit *m_sum = nullptr;
+    QLineEdit *m_comment = nullptr;
+    QPushButton *m_ok = nullptr;
+};
+
+} // namespace entries

@@ -1,0 +1,182 @@
+#include "journalwindow.h"
+
+#include "expensedialog.h"
+#include "gridcolumns.h"
+#include "highlightdelegate.h"
+
+#include "app/common/guard.h"
+#include "app/common/messages.h"
+#include "app/common/widgets.h"
+#include "ledger/bookkeeping.h"
+#include "ledger/session.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace entries {
+
+namespace {
+constexpr int kFirstColumnMargin = 303;
+}
+
+JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, QWidget *parent)
+    : ui::ChildWindow(kCaption, QStringLiteral("TForm2"), QSize(454, 374), QPoint(10, 10), parent)
+    , m_session(session)
+    , m_expenses(expenses)
+{
+    setWindowIcon(ui::icon(QStringLiteral("window-journal")));
+    auto *content = new QWidget(this);
+    auto *toolBar = new QToolBar(content);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(16, 16));
+    auto *periodLabel = new QLabel(QStringLiteral("   Выбор периода: "), toolBar);
+    toolBar->addWidget(periodLabel);
+    m_period = new QComboBox(toolBar);
+    m_period->setObjectName(QStringLiteral("ComboBox1"));
+    m_period->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
+    m_period->setCurrentIndex(1);
+    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    periodLabel->setBuddy(m_period);
+    ui::nameForAccessibility(m_period, QStringLiteral("Выбор периода"));
+    toolBar->addWidget(m_period);
+    toolBar->addSeparator();
+    // Printing the journal is not offered; the button is kept, hidden, for its place.
+    auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
+    print->setObjectName(QStringLiteral("ToolButton1"));
+    ui::setHint(print, QStringLiteral("Печать|Печать журнала"));
+    print->setVisible(false);
+    toolBar->addAction(print);
+
+    m_grid = new QTableView(content);
+    m_grid->setObjectName(QStringLiteral("Tov"));
+    ui::nameForAccessibility(m_grid, QStringLiteral("Журнал"));
+    m_columns = new GridColumns(
+        session.journal(),
+        {{QStringLiteral("names"), QStringLiteral(" Тип записи"), 454 - kFirstColumnMargin},
+         {QStringLiteral("suma"), QStringLiteral("Сумма"), 100, Qt::AlignRight | Qt::AlignVCenter,
+          Qt::AlignRight | Qt::AlignVCenter},
+         {QStringLiteral("dates"), QStringLiteral("Дата"), 90, Qt::AlignCenter, Qt::AlignCenter},
+         {QStringLiteral("ti"), QStringLiteral("Время"), 80, Qt::AlignCenter, Qt::AlignCenter}},
+        this);
+    m_grid->setModel(m_columns);
+    setUpGrid(m_grid);
+    m_columns->applyWidths(m_grid);
+    m_delegate = new IncomeHighlightDelegate(session, m_grid);
+    m_grid->setItemDelegate(m_delegate);
+    m_grid->installEventFilter(this);
+
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_grid, 1);
+    setWidget(content);
+    setFocusProxy(m_grid);
+
+    // After every reopening the grid stands on the first row, as the dataset does.
+    connect(m_columns, &QAbstractItemModel::modelReset, this, [this] { followReset(); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                ledger::Dataset &journal = m_session.journal();
+                if (current.isValid() && journal.isOpen() && current.row() < journal.count())
+                    journal.moveTo(current.row());
+            });
+    connect(m_period, &QComboBox::currentIndexChanged, this, ui::guarded(this, [this] { choosePeriod(); }));
+    connect(m_grid, &QAbstractItemView::doubleClicked, this, ui::guarded(this, [this] { editCurrent(); }));
+    connect(&session, &ledger::Session::incomeHighlightChanged, m_grid->viewport(), qOverload<>(&QWidget::update));
+    followReset();
+}
+
+void JournalWindow::start()
+{
+    choosePeriod();
+    fitFirstColumn();
+}
+
+void JournalWindow::choosePeriod()
+{
+    ledger::Dataset &journal = m_session.journal();
+    journal.close();
+    journal.setSource(m_period->currentIndex() == 0 ? QStringLiteral("ListM") : QStringLiteral("ListZ"));
+    journal.open();
+}
+
+void JournalWindow::followReset()
+{
+    if (m_columns->rowCount() > 0)
+        m_grid->setCurrentIndex(m_columns->index(0, 0));
+}
+
+void JournalWindow::resizeEvent(QResizeEvent *event)
+{
+    ui::ChildWindow::resizeEvent(event);
+    fitFirstColumn();
+}
+
+void JournalWindow::fitFirstColumn()
+{
+    if (m_grid)
+        m_grid->setColumnWidth(0, qMax(0, width() - kFirstColumnMargin));
+}
+
+int JournalWindow::currentRow() const
+{
+    const QModelIndex current = m_grid->currentIndex();
+    const ledger::Dataset &journal = m_session.journal();
+    if (!current.isValid() || !journal.isOpen() || current.row() >= journal.count())
+        return -1;
+    return current.row();
+}
+
+void JournalWindow::editCurrent()
+{
+    const int row = currentRow();
+    if (row < 0 || !m_expenses)
+        return;
+    ledger::Dataset &journal = m_session.journal();
+    // Incomes are entered only; they are not edited.
+    if (journal.valueAt(row, QStringLiteral("names")).toString().contains(QStringLiteral("Доход")))
+        return;
+    m_expenses->showForEditing(journal.valueAt(row, QStringLiteral("id")).toLongLong());
+}
+
+void JournalWindow::deleteCurrent()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    ledger::Dataset &journal = m_session.journal();
+    const QString name = journal.valueAt(row, QStringLiteral("names")).toString();
+    const qint64 id = journal.valueAt(row, QStringLiteral("id")).toLongLong();
+    const QString question = name.contains(QStringLiteral("Доход"))
+                                 ? QStringLiteral("Удалить текущею запись о \"%1\" ?").arg(name)
+                                 : QStringLiteral("Удалить текущею запись о расходах ?");
+    if (!ui::askYesNo(this, question))
+        return;
+    ledger::deleteEntry(m_session.connection(), id);
+    m_session.entriesChanged();
+}
+
+bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Delete) {
+            ui::guard(this, [this] { deleteCurrent(); });
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui::guard(this, [this] { editCurrent(); });
+            return true;
+        }
+    }
+    return ui::ChildWindow::eventFilter(watched, event);
+}
+
+} // namespace entries

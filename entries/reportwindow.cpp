@@ -1,0 +1,126 @@
+#include "reportwindow.h"
+
+#include "gridcolumns.h"
+
+#include "app/common/guard.h"
+#include "app/common/widgets.h"
+#include "ledger/session.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace entries {
+
+namespace {
+constexpr int kFirstColumnMargin = 356;
+// What the first column gains when price and quantity are hidden.
+constexpr int kHiddenColumnsWidth = 132;
+
+enum ReportColumn { Name, Price, Counts, Sum, Date };
+} // namespace
+
+ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
+    : ui::ChildWindow(kCaption, QStringLiteral("TForm12"), QSize(578, 403), QPoint(0, 50), parent)
+    , m_session(session)
+{
+    setWindowIcon(ui::icon(QStringLiteral("window-report")));
+    auto *content = new QWidget(this);
+    auto *toolBar = new QToolBar(content);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(16, 16));
+    auto *kindLabel = new QLabel(QStringLiteral("   Отчёт по: "), toolBar);
+    toolBar->addWidget(kindLabel);
+    toolBar->addSeparator();
+    m_kind = new QComboBox(toolBar);
+    m_kind->setObjectName(QStringLiteral("ComboBox2"));
+    m_kind->addItems({QStringLiteral("Расходам"), QStringLiteral("Доходам")});
+    m_kind->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    kindLabel->setBuddy(m_kind);
+    ui::nameForAccessibility(m_kind, QStringLiteral("Отчёт по"));
+    toolBar->addWidget(m_kind);
+    auto *periodLabel = new QLabel(QStringLiteral("   Выбор периода: "), toolBar);
+    toolBar->addWidget(periodLabel);
+    m_period = new QComboBox(toolBar);
+    m_period->setObjectName(QStringLiteral("ComboBox1"));
+    m_period->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
+    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    periodLabel->setBuddy(m_period);
+    ui::nameForAccessibility(m_period, QStringLiteral("Выбор периода"));
+    toolBar->addWidget(m_period);
+    toolBar->addSeparator();
+    // Printing the report is not offered; the button is kept, hidden, for its place.
+    auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
+    print->setObjectName(QStringLiteral("ToolButton1"));
+    ui::setHint(print, QStringLiteral("Печать|Печать графика"));
+    print->setVisible(false);
+    toolBar->addAction(print);
+
+    m_grid = new QTableView(content);
+    m_grid->setObjectName(QStringLiteral("Tov"));
+    ui::nameForAccessibility(m_grid, QStringLiteral("Отчёт"));
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    m_columns = new GridColumns(session.report(),
+                                {{QStringLiteral("names"), QStringLiteral(" Наименование"), 578 - kFirstColumnMargin},
+                                 {QStringLiteral("price"), QStringLiteral("Цена"), 70, right, right},
+                                 {QStringLiteral("counts"), QStringLiteral("Кол-во"), 60, right, Qt::AlignCenter},
+                                 {QStringLiteral("suma"), QStringLiteral("Сумма"), 80, right, right},
+                                 {QStringLiteral("dates"), QStringLiteral("Дата"), -1, Qt::AlignCenter,
+                                  Qt::AlignCenter}},
+                                this);
+    m_grid->setModel(m_columns);
+    setUpGrid(m_grid);
+    m_columns->applyWidths(m_grid);
+
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_grid, 1);
+    setWidget(content);
+    setFocusProxy(m_kind);
+
+    connect(m_kind, &QComboBox::currentIndexChanged, this, ui::guarded(this, [this] { select(); }));
+    connect(m_period, &QComboBox::currentIndexChanged, this, ui::guarded(this, [this] { select(); }));
+}
+
+void ReportWindow::start()
+{
+    select();
+    m_kind->setFocus();
+}
+
+void ReportWindow::select()
+{
+    static const QString sources[2][2] = {{QStringLiteral("ListRashod"), QStringLiteral("ListRashodAll")},
+                                          {QStringLiteral("ListDohod"), QStringLiteral("ListDohodAll")}};
+    const bool incomes = m_kind->currentIndex() == 1;
+    ledger::Dataset &report = m_session.report();
+    report.close();
+    report.setSource(sources[incomes ? 1 : 0][m_period->currentIndex() == 1 ? 1 : 0]);
+    m_columns->setField(Name, incomes ? QStringLiteral("nam") : QStringLiteral("names"));
+    m_grid->setColumnHidden(Price, incomes);
+    m_grid->setColumnHidden(Counts, incomes);
+    report.open();
+    fitFirstColumn();
+}
+
+void ReportWindow::resizeEvent(QResizeEvent *event)
+{
+    ui::ChildWindow::resizeEvent(event);
+    fitFirstColumn();
+}
+
+void ReportWindow::fitFirstColumn()
+{
+    if (!m_grid)
+        return;
+    const int extra = m_grid->isColumnHidden(Price) ? kHiddenColumnsWidth : 0;
+    m_grid->setColumnWidth(Name, qMax(0, width() - kFirstColumnMargin + extra));
+}
+
+} // namespace entries
