@@ -87,7 +87,8 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     name->setFont(tahoma(18));
     auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
     purpose->setObjectName(QStringLiteral("Label8"));
-    purpose->setFont(tahoma(10));
+    purpose->setFont(tahoma(9));
+    purpose->setWordWrap(true);
     auto *version = new QLabel(versionLine(compiledVersion()), band);
     version->setObjectName(QStringLiteral("Label2"));
     version->setFont(tahoma(10));
@@ -136,6 +137,10 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     layout->addWidget(line);
     layout->addLayout(buttons);
 
+    // The link is reached by Tab; the window opens with the focus on OK, so that Enter and
+    // Esc close it.
+    link->setFocusPolicy(Qt::TabFocus);
+    ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(link, &ui::LinkLabel::activated, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerSite))); });
 }

@@ -30,6 +30,10 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("Настройки"));
     setFixedSize(421, 339);
+    // The window's fixed size was laid out for small dialog type; keep the texts that size.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     QWidget *band = ui::headerBand(this, QStringLiteral("settings-band"), QStringLiteral("Настройки программы"),
                                    QStringLiteral("Настройки работы программы, установка пароля на открытие и "
@@ -100,6 +104,10 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     layout->addWidget(band);
     layout->addWidget(line);
     layout->addLayout(body, 1);
+
+    // Where the system's font is wider than the one the window was drawn for, the window
+    // grows rather than cut its texts off.
+    setFixedSize(qMax(421, sizeHint().width()), 339);
 
     // Read once, when the dialog is made; after that only the user changes them.
     m_internet->setChecked(m_store.readYesNo(QStringLiteral("inet"), true));
