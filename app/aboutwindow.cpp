@@ -65,23 +65,13 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     setWindowTitle(QStringLiteral("О программе \"VelTor\""));
     setFixedSize(432, 351);
 
-    auto *band = new QFrame(this);
-    band->setAutoFillBackground(true);
-    QPalette white = band->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    band->setPalette(white);
-    band->setFixedHeight(305);
+    QFrame *band = ui::whiteBand(this, 305);
 
     auto *picture = new QLabel(band);
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/about-tall.svg")).pixmap(120, 305));
     picture->setFixedSize(120, 305);
 
-    const auto tahoma = [](int points) {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPointSize(points);
-        return f;
-    };
+    using ui::tahoma;
     auto *name = new QLabel(QStringLiteral("VelTor"), band);
     name->setObjectName(QStringLiteral("Label7"));
     name->setFont(tahoma(18));
@@ -119,9 +109,7 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     bandLayout->addWidget(picture);
     bandLayout->addLayout(texts, 1);
 
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame *line = ui::horizontalLine(this);
     auto *ok = new QPushButton(QStringLiteral("ОК"), this);
     ok->setObjectName(QStringLiteral("Button3"));
     ok->setDefault(true);

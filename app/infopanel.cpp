@@ -34,9 +34,7 @@ InfoPanel::InfoPanel(QWidget *parent)
     ui::loadResources();
     setObjectName(QStringLiteral("PanelStatus"));
     setFixedWidth(185);
-    QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPointSize(8);
-    setFont(tahoma);
+    setFont(ui::tahoma(8));
     QPalette p = palette();
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);

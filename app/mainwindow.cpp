@@ -58,9 +58,7 @@ struct BusyCursor
 
 QFrame *line(QWidget *parent, int height = 1)
 {
-    auto *frame = new QFrame(parent);
-    frame->setFrameShape(QFrame::HLine);
-    frame->setFrameShadow(QFrame::Sunken);
+    QFrame *frame = ui::horizontalLine(parent);
     frame->setFixedHeight(height);
     return frame;
 }
@@ -148,25 +146,15 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildHeader(QWidget *parent, QVBoxLayout *layout)
 {
-    auto *band = new QFrame(parent);
+    QFrame *band = ui::whiteBand(parent, 92);
     band->setObjectName(QStringLiteral("Shape1"));
-    band->setFixedHeight(92);
-    band->setAutoFillBackground(true);
-    QPalette white = band->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    band->setPalette(white);
 
     auto *picture = new QLabel(band);
     picture->setObjectName(QStringLiteral("Image2"));
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/product.svg")).pixmap(89, 86));
     picture->setFixedSize(89, 86);
 
-    const auto tahoma = [](int points) {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPointSize(points);
-        return f;
-    };
+    using ui::tahoma;
     auto *name = new QLabel(QStringLiteral("VelTor"), band);
     name->setObjectName(QStringLiteral("Label7"));
     name->setFont(tahoma(18));

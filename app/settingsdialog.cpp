@@ -39,17 +39,11 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
                                    QStringLiteral("Настройки работы программы, установка пароля на открытие и "
                                                   "описание базы данных"),
                                    72);
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame *line = ui::horizontalLine(this);
 
     m_file = new QLineEdit(this);
     m_file->setObjectName(QStringLiteral("Edit2"));
-    auto *browseButton = new QPushButton(QStringLiteral("..."), this);
-    browseButton->setObjectName(QStringLiteral("Button1"));
-    browseButton->setFixedWidth(28);
-    ui::setHint(browseButton, QStringLiteral("Обзор...|Выбор файла базы данных"));
-    browseButton->setAccessibleName(QStringLiteral("Обзор..."));
+    QPushButton *browseButton = ui::browseButton(this, true);
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("Edit1"));
     m_password->setEchoMode(QLineEdit::Password);

@@ -89,9 +89,7 @@ ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
         QStringLiteral("Введите информацию о сделанных расходах - приобритение, товара, полученных услуг. Так же Вы "
                        "може указать номера докуметов оплаты (чек, квитанции, билет и дату оплаты)"),
         72);
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame *line = ui::horizontalLine(this);
 
     auto *group = new QGroupBox(this);
     group->setObjectName(QStringLiteral("GroupBox1"));

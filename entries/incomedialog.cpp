@@ -30,9 +30,7 @@ IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
                                    QStringLiteral("Введите информацию о полученных доходах (зарплата, премия, "
                                                   "гонорар и т.д.)"),
                                    64);
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame *line = ui::horizontalLine(this);
 
     m_type = new QComboBox(this);
     m_type->setObjectName(QStringLiteral("ComboBox1"));

@@ -54,14 +54,8 @@ QLineEdit *field(QWidget *parent, QGridLayout *grid, int row, const char *name, 
 
 QWidget *header(QWidget *parent)
 {
-    auto *band = new QFrame(parent);
+    QFrame *band = ui::whiteBand(parent, 92);
     band->setObjectName(QStringLiteral("Shape1"));
-    band->setAutoFillBackground(true);
-    QPalette white = band->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    band->setPalette(white);
-    band->setFixedHeight(92);
 
     // The picture is drawn 132 x 100; it is fitted to the band's height so that the line
     // under the band stays whole.
@@ -226,10 +220,8 @@ CreditCalculator::CreditCalculator(ledger::Session &session, QWidget *parent)
         w->setFixedWidth(80);
     resultGrid->setColumnStretch(3, 1);
 
-    auto *line = new QFrame(this);
+    QFrame *line = ui::horizontalLine(this);
     line->setObjectName(QStringLiteral("Bevel1"));
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);

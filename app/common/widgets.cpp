@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 // The resources live in a static library: nothing would pull them into the program unless
@@ -110,17 +111,49 @@ void filterNumberKeys(QLineEdit *edit, bool comma)
     edit->installEventFilter(new NumberKeyFilter(edit, comma));
 }
 
-QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
+QFont tahoma(int points, bool bold)
 {
-    loadResources();
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(points);
+    font.setBold(bold);
+    return font;
+}
+
+QFrame *horizontalLine(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QFrame *whiteBand(QWidget *parent, int height)
+{
     auto *band = new QFrame(parent);
-    band->setObjectName(QStringLiteral("headerBand"));
     band->setAutoFillBackground(true);
     QPalette palette = band->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::WindowText, Qt::black);
     band->setPalette(palette);
     band->setFixedHeight(height);
+    return band;
+}
+
+QPushButton *browseButton(QWidget *parent, bool withTooltip)
+{
+    auto *button = new QPushButton(QStringLiteral("..."), parent);
+    button->setObjectName(QStringLiteral("Button1"));
+    button->setFixedWidth(28);
+    setHint(button, QStringLiteral("Обзор...|Выбор файла базы данных"), withTooltip);
+    button->setAccessibleName(QStringLiteral("Обзор..."));
+    return button;
+}
+
+QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
+{
+    loadResources();
+    QFrame *band = whiteBand(parent, height);
+    band->setObjectName(QStringLiteral("headerBand"));
 
     auto *layout = new QHBoxLayout(band);
     layout->setContentsMargins(8, 4, 8, 4);
@@ -135,18 +168,13 @@ QWidget *headerBand(QWidget *parent, const QString &picture, const QString &titl
     texts->setSpacing(2);
     auto *titleLabel = new QLabel(title, band);
     titleLabel->setObjectName(QStringLiteral("headerTitle"));
-    QFont bold(QStringLiteral("Tahoma"));
-    bold.setPointSize(11);
-    bold.setBold(true);
-    titleLabel->setFont(bold);
+    titleLabel->setFont(tahoma(11, true));
     texts->addWidget(titleLabel);
     if (!text.isEmpty()) {
         auto *textLabel = new QLabel(text, band);
         textLabel->setObjectName(QStringLiteral("headerText"));
         textLabel->setWordWrap(true);
-        QFont small(QStringLiteral("Tahoma"));
-        small.setPointSize(8);
-        textLabel->setFont(small);
+        textLabel->setFont(tahoma(8));
         texts->addWidget(textLabel, 1);
     }
     texts->addStretch();

@@ -4,6 +4,9 @@
 #include <QString>
 
 class QAction;
+class QFont;
+class QFrame;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -27,6 +30,18 @@ QIcon icon(const QString &ownName, const QString &themeName = QString());
 // only the digits and Backspace). Keys that type nothing or a control character (Enter, Tab,
 // Esc, Ctrl+C) work as usual; pasted text is not filtered.
 void filterNumberKeys(QLineEdit *edit, bool comma = true);
+
+// Tahoma at a point size (or the closest font the system has).
+QFont tahoma(int points, bool bold = false);
+
+// A sunken horizontal line, as under a header band.
+QFrame *horizontalLine(QWidget *parent);
+
+// A white band of a fixed height, for a window's header.
+QFrame *whiteBand(QWidget *parent, int height);
+
+// The small "..." button beside a ledger-file field (hint "Обзор...|Выбор файла базы данных").
+QPushButton *browseButton(QWidget *parent, bool withTooltip);
 
 // The white band across the top of a dialog: a picture, a bold title and a wrapped text.
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,

@@ -27,17 +27,11 @@ CreateLedgerDialog::CreateLedgerDialog(QWidget *parent)
                                    QStringLiteral("Создание новой базы данных, введите расположение и имя файла, "
                                                   "дополнительное описание и пароль на открытие (не обязательно)"),
                                    91);
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame *line = ui::horizontalLine(this);
 
     m_file = new QLineEdit(this);
     m_file->setObjectName(QStringLiteral("Edit2"));
-    auto *browseButton = new QPushButton(QStringLiteral("..."), this);
-    browseButton->setObjectName(QStringLiteral("Button1"));
-    browseButton->setFixedWidth(28);
-    ui::setHint(browseButton, QStringLiteral("Обзор...|Выбор файла базы данных"), false);
-    browseButton->setAccessibleName(QStringLiteral("Обзор..."));
+    QPushButton *browseButton = ui::browseButton(this, false); // the dialog shows no tooltips
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("Edit1"));
     m_password->setEchoMode(QLineEdit::Password);
