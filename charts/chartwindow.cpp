@@ -34,30 +34,15 @@ ChartWindow::ChartWindow(ledger::Session &session, const WindowLook &look, QWidg
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    m_toolBar = new QToolBar(content);
-    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
-    m_toolBar->setMovable(false);
+    m_toolBar = ui::windowToolBar(content);
     m_toolBar->setFloatable(false);
-    m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_toolBar->setAutoFillBackground(true);
     QPalette face = m_toolBar->palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     m_toolBar->setPalette(face);
 
-    auto *label = new QLabel(QStringLiteral("   Выбор периода: "), m_toolBar);
-    label->setObjectName(QStringLiteral("Label1"));
-    label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    m_toolBar->addWidget(label);
-
-    m_period = new QComboBox(m_toolBar);
-    m_period->setObjectName(QStringLiteral("ComboBox1"));
-    m_period->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
-    m_period->setCurrentIndex(look.preselected);
-    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    label->setBuddy(m_period);
-    ui::nameForAccessibility(m_period, QStringLiteral("Выбор периода"));
-    m_toolBar->addWidget(m_period);
+    m_period = ui::addPeriodBox(m_toolBar, look.preselected, QStringLiteral("Label1"));
 
     QAction *separator = m_toolBar->addSeparator();
     separator->setObjectName(QStringLiteral("ToolButton3"));

@@ -31,20 +31,8 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
 {
     setWindowIcon(ui::icon(QStringLiteral("window-journal")));
     auto *content = new QWidget(this);
-    auto *toolBar = new QToolBar(content);
-    toolBar->setObjectName(QStringLiteral("ToolBar1"));
-    toolBar->setMovable(false);
-    toolBar->setIconSize(QSize(16, 16));
-    auto *periodLabel = new QLabel(QStringLiteral("   Выбор периода: "), toolBar);
-    toolBar->addWidget(periodLabel);
-    m_period = new QComboBox(toolBar);
-    m_period->setObjectName(QStringLiteral("ComboBox1"));
-    m_period->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
-    m_period->setCurrentIndex(1);
-    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    periodLabel->setBuddy(m_period);
-    ui::nameForAccessibility(m_period, QStringLiteral("Выбор периода"));
-    toolBar->addWidget(m_period);
+    QToolBar *toolBar = ui::windowToolBar(content);
+    m_period = ui::addPeriodBox(toolBar, 1);
     toolBar->addSeparator();
     // Printing the journal is not offered; the button is kept, hidden, for its place.
     auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);

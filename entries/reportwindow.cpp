@@ -29,10 +29,7 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
 {
     setWindowIcon(ui::icon(QStringLiteral("window-report")));
     auto *content = new QWidget(this);
-    auto *toolBar = new QToolBar(content);
-    toolBar->setObjectName(QStringLiteral("ToolBar1"));
-    toolBar->setMovable(false);
-    toolBar->setIconSize(QSize(16, 16));
+    QToolBar *toolBar = ui::windowToolBar(content);
     auto *kindLabel = new QLabel(QStringLiteral("   Отчёт по: "), toolBar);
     toolBar->addWidget(kindLabel);
     toolBar->addSeparator();
@@ -43,15 +40,7 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
     kindLabel->setBuddy(m_kind);
     ui::nameForAccessibility(m_kind, QStringLiteral("Отчёт по"));
     toolBar->addWidget(m_kind);
-    auto *periodLabel = new QLabel(QStringLiteral("   Выбор периода: "), toolBar);
-    toolBar->addWidget(periodLabel);
-    m_period = new QComboBox(toolBar);
-    m_period->setObjectName(QStringLiteral("ComboBox1"));
-    m_period->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
-    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    periodLabel->setBuddy(m_period);
-    ui::nameForAccessibility(m_period, QStringLiteral("Выбор периода"));
-    toolBar->addWidget(m_period);
+    m_period = ui::addPeriodBox(toolBar, 0);
     toolBar->addSeparator();
     // Printing the report is not offered; the button is kept, hidden, for its place.
     auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);

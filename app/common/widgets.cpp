@@ -1,6 +1,8 @@
 #include "widgets.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QToolBar>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -147,6 +149,32 @@ QPushButton *browseButton(QWidget *parent, bool withTooltip)
     setHint(button, QStringLiteral("Обзор...|Выбор файла базы данных"), withTooltip);
     button->setAccessibleName(QStringLiteral("Обзор..."));
     return button;
+}
+
+QToolBar *windowToolBar(QWidget *parent)
+{
+    auto *toolBar = new QToolBar(parent);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(16, 16));
+    return toolBar;
+}
+
+QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &labelName)
+{
+    auto *label = new QLabel(QStringLiteral("   Выбор периода: "), toolBar);
+    label->setObjectName(labelName);
+    label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    toolBar->addWidget(label);
+    auto *box = new QComboBox(toolBar);
+    box->setObjectName(QStringLiteral("ComboBox1"));
+    box->addItems({QStringLiteral("За текущий месяц"), QStringLiteral("За весь период")});
+    box->setCurrentIndex(preselected);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    label->setBuddy(box);
+    nameForAccessibility(box, QStringLiteral("Выбор периода"));
+    toolBar->addWidget(box);
+    return box;
 }
 
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)

@@ -4,6 +4,8 @@
 #include <QString>
 
 class QAction;
+class QComboBox;
+class QToolBar;
 class QFont;
 class QFrame;
 class QPushButton;
@@ -42,6 +44,14 @@ QFrame *whiteBand(QWidget *parent, int height);
 
 // The small "..." button beside a ledger-file field (hint "Обзор...|Выбор файла базы данных").
 QPushButton *browseButton(QWidget *parent, bool withTooltip);
+
+// The toolbar along the top of a journal, report or chart window (ToolBar1).
+QToolBar *windowToolBar(QWidget *parent);
+
+// The period box "За текущий месяц" / "За весь период" with its label "   Выбор периода: ",
+// added to a window's toolbar; `preselected` is the index it shows first. The label gets
+// `labelName` as its object name when one is given.
+QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &labelName = QString());
 
 // The white band across the top of a dialog: a picture, a bold title and a wrapped text.
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,
