@@ -4,6 +4,7 @@
 #include "ledger/dataset.h"
 #include "ledger/error.h"
 #include "ledger/regional.h"
+#include "ledger/schema.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -20,25 +21,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-double numberOf(const QVariant &value)
-{
-    if (!value.isValid() || value.isNull())
-        return kNaN;
-    if (value.metaType() == QMetaType::fromType<ledger::Money>())
-        return value.value<ledger::Money>().toDouble();
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    return ok ? number : kNaN;
-}
-
-ledger::Money moneyOf(const QVariant &value)
-{
-    if (value.metaType() == QMetaType::fromType<ledger::Money>())
-        return value.value<ledger::Money>();
-    const double number = numberOf(value);
-    return std::isnan(number) ? ledger::Money() : ledger::Money::fromDouble(number);
-}
-
 // 1, 2, 5 times 10^k for the k-th step from 0.001 upwards.
 double stepAt(int index)
 {
@@ -47,6 +29,51 @@ double stepAt(int index)
 }
 
 } // namespace
+
+namespace {
+
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" as seconds from Julian day 0, read digit by digit:
+// a chart may read millions of them.
+qint64 dateKey(QByteArrayView text)
+{
+    const auto digits = [&text](int at, int count) {
+        int value = 0;
+        for (int i = at; i < at + count; ++i) {
+            const char c = text.at(i);
+            if (c < '0' || c > '9')
+                return -1;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    if (text.size() < 10)
+        return SeriesTable::kNoLabel;
+    const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
+    if (!date.isValid())
+        return SeriesTable::kNoLabel;
+    qint64 seconds = 0;
+    if (text.size() >= 19) {
+        const int h = digits(11, 2), m = digits(14, 2), sec = digits(17, 2);
+        if (h >= 0 && m >= 0 && sec >= 0)
+            seconds = h * 3600 + m * 60 + sec;
+    }
+    return date.toJulianDay() * 86400 + seconds;
+}
+
+} // namespace
+
+QString SeriesTable::label(int position) const
+{
+    if (position < 0 || position >= size())
+        return {};
+    if (!textLabels.isEmpty())
+        return textLabels.at(position);
+    const qint64 key = dateLabels.at(position);
+    if (key == kNoLabel)
+        return {};
+    const QDate date = QDate::fromJulianDay(key / 86400);
+    return regional::dateTimeText(QDateTime(date, QTime(0, 0).addSecs(int(key % 86400))));
+}
 
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField, int limit)
 {
@@ -61,53 +88,58 @@ SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields,
             throw ledger::DatabaseError(QStringLiteral("%1: поле '%2' не найдено").arg(dataset.source(), field));
         stored << dataset.columns().at(index);
     }
+    const bool dateLabels = ledger::schema::columnKind(stored.at(0)) == ledger::schema::ColumnKind::Date;
+    QVector<bool> money;
+    for (int c = 1; c < stored.size(); ++c)
+        money << (ledger::schema::columnKind(stored.at(c)) == ledger::schema::ColumnKind::Money);
 
     SeriesTable table;
     table.values.resize(valueFields.size());
-    const int rows = limit >= 0 ? std::min(limit, dataset.count()) : dataset.count();
-    if (rows == 0)
-        return table;
-    table.labels.reserve(rows);
-    for (auto &column : table.values)
-        column.reserve(rows);
-    table.amounts.reserve(rows);
-
-    // Row by row through the dataset's blocks would sort the whole view again for every
-    // block; one forward pass over the same view reads a long ledger in one go.
-    QSqlQuery query = dataset.connection()->run(
-        QStringLiteral("SELECT %1 FROM %2 LIMIT ?").arg(stored.join(QStringLiteral(", ")), dataset.source()),
-        {rows});
-    while (table.size() < rows && query.next()) {
-        table.labels.append(ledger::fromStored(stored.at(0), query.value(0)));
+    // Row by row through the dataset's blocks would read the view in many pieces; one
+    // forward pass straight from the engine reads a long ledger in one go.
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(stored.join(QStringLiteral(", ")), dataset.source());
+    QVariantList params;
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        params << limit;
+    }
+    dataset.connection()->forEachRow(sql, params, [&](const ledger::StoredRow &row) {
+        const QByteArrayView label = row.text(0);
+        if (dateLabels)
+            table.dateLabels.append(label.data() ? dateKey(label) : SeriesTable::kNoLabel);
+        else
+            table.textLabels.append(label.data() ? QString::fromUtf8(label) : QString());
         for (int c = 0; c < valueFields.size(); ++c) {
-            const QVariant value = ledger::fromStored(stored.at(c + 1), query.value(c + 1));
-            table.values[c].append(numberOf(value));
+            bool empty = false;
+            double number = kNaN;
+            ledger::Money amount;
+            if (money[c]) {
+                const qint64 ticks = row.integer(c + 1, &empty);
+                if (!empty) {
+                    amount = ledger::Money::fromTicks(ticks);
+                    number = amount.toDouble();
+                }
+            } else {
+                const double real = row.real(c + 1, &empty);
+                if (!empty) {
+                    number = real;
+                    amount = ledger::Money::fromDouble(real);
+                }
+            }
+            table.values[c].append(number);
             if (c == 0)
-                table.amounts.append(moneyOf(value));
+                table.amounts.append(amount);
         }
-    }
-    if (query.lastError().isValid())
-        throw ledger::DatabaseError(query.lastError().text());
+        return true;
+    });
     return table;
-}
-
-QString labelText(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return regional::shortDate(value.toDate());
-    case QMetaType::QDateTime:
-        return regional::dateTimeText(value.toDateTime());
-    default:
-        return value.isNull() ? QString() : value.toString();
-    }
 }
 
 QString positionLabel(const QVector<const SeriesTable *> &tablesInSeriesOrder, int position)
 {
     for (const SeriesTable *table : tablesInSeriesOrder) {
         if (position >= 0 && position < table->size())
-            return labelText(table->labels.at(position));
+            return table->label(position);
     }
     return {};
 }

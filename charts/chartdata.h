@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <limits>
+
 #include <functional>
 
 namespace ledger {
@@ -21,14 +23,19 @@ namespace charts {
 
 // The rows of a chart dataset in their order: position k is the k-th row. A row whose
 // value field is empty keeps its position with NaN as its value (a point that is not
-// drawn).
+// drawn). Labels are kept compact, as a ledger's whole life of lines may be read.
 struct SeriesTable
 {
-    QVector<QVariant> labels;        // the label field's program value per position
+    static constexpr qint64 kNoLabel = std::numeric_limits<qint64>::min();
+
+    QVector<qint64> dateLabels;      // a date label as seconds from Julian day 0, or kNoLabel
+    QStringList textLabels;          // or, for a label field that is text, the texts
     QVector<QVector<double>> values; // one column per value field
     QVector<ledger::Money> amounts;  // the first value field as money (0 where empty)
 
-    int size() const { return int(labels.size()); }
+    int size() const { return int(amounts.size()); }
+    // A date in the short form, with its time of day when it has one; a text as it is.
+    QString label(int position) const;
 };
 
 // Walks an open dataset from its first row to its last (at most `limit` rows when
@@ -37,10 +44,6 @@ struct SeriesTable
 // An unknown field raises DatabaseError.
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField,
                        int limit = -1);
-
-// The text of a label value: a date in the short form, with its time of day when it has
-// one; anything else as its text.
-QString labelText(const QVariant &value);
 
 // The label of a horizontal position: that of the first table, in series order, that has a
 // row at that position; an empty text past the end of all of them.

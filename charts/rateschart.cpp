@@ -77,7 +77,7 @@ void RatesChart::showSeries()
     const int count = m_rates.size();
     const double last = count > 1 ? count - 1 : (count == 1 ? 0.5 : 1.0);
     plot().setHorizontal(count == 1 ? -0.5 : 0.0, last, count,
-                         [this](int p) { return p < m_rates.size() ? labelText(m_rates.labels.at(p)) : QString(); },
+                         [this](int p) { return m_rates.label(p); },
                          LabelFit::SkipOverlapping);
     plot().reload();
 }

@@ -83,7 +83,7 @@ void TopExpensesChart::load(bool wholePeriod)
     const SeriesTable rows = readSeries(top, {QStringLiteral("suma")}, QStringLiteral("names"), kShownBars);
     QVector<Bar> bars;
     for (int k = 0; k < rows.size(); ++k)
-        bars.append({labelText(rows.labels.at(k)), rows.amounts.at(k), barPalette().at(k % barPalette().size())});
+        bars.append({rows.label(k), rows.amounts.at(k), barPalette().at(k % barPalette().size())});
     showBars(std::move(bars));
 }
 

@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <QtEndian>
+
+#include <sqlite3.h>
 
 namespace ledger {
 
@@ -234,6 +237,88 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &params) const
     if (!q.exec())
         throw DatabaseError(engineText(q.lastError()));
     return q;
+}
+
+namespace {
+
+sqlite3 *engineHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DatabaseError(QStringLiteral("База данных не открыта"));
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
+} // namespace
+
+// Each sqlite3_column_* call takes the connection's lock; one call per value, and the
+// value functions after it, keep a long read cheap.
+static sqlite3_value *columnValue(void *statement, int column)
+{
+    return sqlite3_column_value(static_cast<sqlite3_stmt *>(statement), column);
+}
+
+bool StoredRow::isNull(int column) const
+{
+    return sqlite3_value_type(columnValue(m_statement, column)) == SQLITE_NULL;
+}
+
+qint64 StoredRow::integer(int column, bool *null) const
+{
+    sqlite3_value *value = columnValue(m_statement, column);
+    if (null)
+        *null = sqlite3_value_type(value) == SQLITE_NULL;
+    return sqlite3_value_int64(value);
+}
+
+double StoredRow::real(int column, bool *null) const
+{
+    sqlite3_value *value = columnValue(m_statement, column);
+    if (null)
+        *null = sqlite3_value_type(value) == SQLITE_NULL;
+    return sqlite3_value_double(value);
+}
+
+QByteArrayView StoredRow::text(int column) const
+{
+    sqlite3_value *value = columnValue(m_statement, column);
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    return QByteArrayView(bytes, bytes ? sqlite3_value_bytes(value) : 0);
+}
+
+void Connection::forEachRow(const QString &sql, const QVariantList &params,
+                            const std::function<bool(const StoredRow &)> &visit) const
+{
+    sqlite3 *db = engineHandle(database());
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant value = toStored(params[i]);
+        int rc = SQLITE_OK;
+        if (!value.isValid()) {
+            rc = sqlite3_bind_null(statement, i + 1);
+        } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
+            rc = sqlite3_bind_int64(statement, i + 1, value.toLongLong());
+        } else {
+            const QByteArray utf8 = value.toString().toUtf8();
+            rc = sqlite3_bind_text(statement, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    const StoredRow row(statement);
+    for (;;) {
+        const int rc = sqlite3_step(statement);
+        if (rc == SQLITE_DONE)
+            return;
+        if (rc != SQLITE_ROW)
+            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        if (!visit(row))
+            return;
+    }
 }
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &params) const
