@@ -62,6 +62,9 @@ int main(int argc, char *argv[])
     QTemporaryDir world;
     qputenv("XDG_CONFIG_HOME", world.filePath("config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", world.filePath("data").toLocal8Bit());
+    QDir().mkpath(world.filePath("runtime"));
+    QFile::setPermissions(world.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", world.filePath("runtime").toLocal8Bit());
     qputenv("VELTOR_RATES_URL", "http://127.0.0.1:9");
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tovrak"));
