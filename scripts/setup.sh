@@ -15,9 +15,6 @@ packages=(
     libsqlite3-dev sqlite3 libcurl4-openssl-dev mdbtools-dev
     fonts-dejavu-core poppler-utils
 )
-if [ "$mode" = test ]; then
-    packages+=(clang libclang-rt-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do
