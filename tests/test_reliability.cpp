@@ -1,5 +1,6 @@
 // Bad files and bad input: a damaged, truncated, locked or unreadable ledger is refused (or
 // opened) without harm; a full disk costs nothing; hostile text is stored exactly or refused.
+#include "entrytesting.h"
 #include "support/guisupport.h"
 #include "support/testsupport.h"
 
@@ -241,6 +242,41 @@ private slots:
         recordExpenseBatch(*connection, big);
         QCOMPARE(RawFile(path).value("SELECT count(*) FROM Rashod").toInt(), before.size() - 300 + 400);
         QCOMPARE(RawFile(path).value("SELECT count(*) FROM List").toInt(), 301);
+    }
+
+    void aFullDiskFailsTheExpenseDialogsBatchAndTheProgramGoesOn()
+    {
+        MessageLog log;
+        LedgerProgram program;
+        const QString everything = "SELECT id || names || suma || dates FROM List UNION ALL SELECT id || kod || names FROM Rashod";
+        const QStringList before = program.raw().rows(everything);
+        const Connection &connection = program.session().connection();
+        connection.run(QStringLiteral("PRAGMA max_page_count = %1").arg(connection.scalar("PRAGMA page_count").toInt()));
+        bool stayedOpen = false;
+        int listed = 0;
+        QStringList afterFailure;
+        QVERIFY(driveExpenseDialog([&] { find<QToolButton>(&program.window(), "ToolButton4")->click(); },
+                                   [&](ExpenseForm &f) {
+                                       for (int i = 0; i < 30; ++i)
+                                           f.addLine(QStringLiteral("%1 ").arg(i) + QString(200, QChar(0x0436)), "10", "1");
+                                       listed = f.list->topLevelItemCount();
+                                       f.ok->click();
+                                       stayedOpen = f.dialog->isVisible();
+                                       afterFailure = program.raw().rows(everything);
+                                       // Room on the disk again: the same OK now stores the batch.
+                                       connection.run("PRAGMA max_page_count = 1073741823");
+                                       f.ok->click();
+                                   }));
+        QCOMPARE(listed, 30);
+        QVERIFY(stayedOpen);
+        QCOMPARE(afterFailure, before);
+        QCOMPARE(log.seen().size(), 1);
+        QCOMPARE(log.seen().first().icon, QMessageBox::Critical);
+        QVERIFY2(log.texts().first().contains("full"), qPrintable(log.texts().first()));
+        const QStringList after = program.raw().rows(everything);
+        QCOMPARE(after.size(), before.size() + 31);
+        QCOMPARE(program.raw().value("SELECT suma FROM List ORDER BY id DESC LIMIT 1").toLongLong(), 30 * 100000LL);
+        QCOMPARE(program.panelText("Label12"), QStringLiteral("Расход: 300,00 руб."));
     }
 
     void hostileTextIsStoredExactlyOrRefused()
