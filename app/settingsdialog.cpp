@@ -6,6 +6,7 @@
 #include "app/common/guard.h"
 #include "app/common/widgets.h"
 #include "ledger/bookkeeping.h"
+#include "ledger/dialogs/ledgerfields.h"
 #include "ledger/paths.h"
 #include "ledger/session.h"
 
@@ -41,31 +42,12 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
                                    72);
     QFrame *line = ui::horizontalLine(this);
 
-    m_file = new QLineEdit(this);
-    m_file->setObjectName(QStringLiteral("Edit2"));
-    QPushButton *browseButton = ui::browseButton(this, true);
-    m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("Edit1"));
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setMaxLength(15);
-    m_description = new QLineEdit(this);
-    m_description->setObjectName(QStringLiteral("Edit3"));
-    m_description->setMaxLength(25);
-
-    auto *grid = new QGridLayout;
-    const auto addRow = [&](int row, const QString &caption, QLineEdit *field) {
-        auto *label = new QLabel(caption, this);
-        label->setBuddy(field);
-        field->setAccessibleName(caption);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1);
-    };
-    addRow(0, QStringLiteral("База данных:"), m_file);
-    grid->addWidget(browseButton, 0, 2);
-    addRow(1, QStringLiteral("Пароль:"), m_password);
-    grid->addWidget(new QLabel(QStringLiteral("(на открытие базы данных)"), this), 1, 2);
-    addRow(2, QStringLiteral("Описание:"), m_description);
-    grid->setColumnStretch(1, 1);
+    const ledger::LedgerFields fields = ledger::makeLedgerFields(this, true);
+    QGridLayout *grid = fields.grid;
+    m_file = fields.file;
+    m_password = fields.password;
+    m_description = fields.description;
+    QPushButton *browseButton = fields.browse;
 
     auto *group = new QGroupBox(QStringLiteral("Интерфейс"), this);
     m_highlight = new QCheckBox(QStringLiteral("Подсвечивать в журнале информацию о доходе"), group);
@@ -76,15 +58,8 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     groupLayout->addWidget(m_highlight);
     groupLayout->addWidget(m_internet);
 
-    m_ok = new QPushButton(QStringLiteral("ОК"), this);
-    m_ok->setObjectName(QStringLiteral("Button3"));
-    m_ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(cancel);
+    QPushButton *cancel = nullptr;
+    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
 
     auto *body = new QVBoxLayout;
     body->setContentsMargins(10, 4, 10, 8);

@@ -183,14 +183,12 @@ ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
     }
     m_list->installEventFilter(this);
 
-    auto *ok = new QPushButton(QStringLiteral("ОК"), this);
-    ok->setObjectName(QStringLiteral("Button3"));
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QPushButton *ok = nullptr;
+    QPushButton *cancel = nullptr;
+    QHBoxLayout *buttons = ui::okCancelRow(this, &ok, &cancel);
+    // Enter adds a line: the add button stays the dialog's default.
+    ok->setDefault(false);
+    m_add->setDefault(true);
 
     auto *body = new QVBoxLayout;
     body->setContentsMargins(10, 4, 10, 10);

@@ -68,16 +68,9 @@ IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
     addRow(2, QStringLiteral("Коментарии:"), m_comment);
     grid->setColumnStretch(1, 1);
 
-    m_ok = new QPushButton(QStringLiteral("ОК"), this);
-    m_ok->setObjectName(QStringLiteral("Button3"));
-    m_ok->setDefault(true);
+    QPushButton *cancel = nullptr;
+    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
     m_ok->setEnabled(false);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(cancel);
 
     auto *body = new QVBoxLayout;
     body->setContentsMargins(12, 8, 12, 10);

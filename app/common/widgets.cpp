@@ -177,6 +177,20 @@ QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &label
     return box;
 }
 
+QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel)
+{
+    *ok = new QPushButton(QStringLiteral("ОК"), parent);
+    (*ok)->setObjectName(QStringLiteral("Button3"));
+    (*ok)->setDefault(true);
+    *cancel = new QPushButton(QStringLiteral("Отмена"), parent);
+    (*cancel)->setObjectName(QStringLiteral("Button2"));
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(*ok);
+    row->addWidget(*cancel);
+    return row;
+}
+
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
 {
     loadResources();

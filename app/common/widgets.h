@@ -4,6 +4,7 @@
 #include <QString>
 
 class QAction;
+class QHBoxLayout;
 class QComboBox;
 class QToolBar;
 class QFont;
@@ -52,6 +53,10 @@ QToolBar *windowToolBar(QWidget *parent);
 // added to a window's toolbar; `preselected` is the index it shows first. The label gets
 // `labelName` as its object name when one is given.
 QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &labelName = QString());
+
+// The row of a dialog's "ОК" (Button3, the default button) and "Отмена" (Button2) at the
+// right; the two buttons are handed back.
+QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel);
 
 // The white band across the top of a dialog: a picture, a bold title and a wrapped text.
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,

@@ -3,6 +3,7 @@
 #include "app/common/dialogs.h"
 #include "app/common/guard.h"
 #include "app/common/widgets.h"
+#include "ledger/dialogs/ledgerfields.h"
 #include "ledger/paths.h"
 
 #include <QDir>
@@ -29,44 +30,18 @@ CreateLedgerDialog::CreateLedgerDialog(QWidget *parent)
                                    91);
     QFrame *line = ui::horizontalLine(this);
 
-    m_file = new QLineEdit(this);
-    m_file->setObjectName(QStringLiteral("Edit2"));
-    QPushButton *browseButton = ui::browseButton(this, false); // the dialog shows no tooltips
-    m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("Edit1"));
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setMaxLength(15);
-    m_description = new QLineEdit(this);
-    m_description->setObjectName(QStringLiteral("Edit3"));
-    m_description->setMaxLength(25);
-
     auto *frame = new QFrame(this);
     frame->setFrameShape(QFrame::StyledPanel);
-    auto *grid = new QGridLayout(frame);
-    const auto addRow = [&](int row, const QString &caption, QLineEdit *field) {
-        auto *label = new QLabel(caption, frame);
-        label->setBuddy(field);
-        field->setAccessibleName(caption);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1);
-    };
-    addRow(0, QStringLiteral("База данных:"), m_file);
-    grid->addWidget(browseButton, 0, 2);
-    addRow(1, QStringLiteral("Пароль:"), m_password);
-    grid->addWidget(new QLabel(QStringLiteral("(на открытие базы данных)"), frame), 1, 2);
-    addRow(2, QStringLiteral("Описание:"), m_description);
-    grid->setColumnStretch(1, 1);
+    const LedgerFields fields = makeLedgerFields(frame, false); // the dialog shows no tooltips
+    frame->setLayout(fields.grid);
+    m_file = fields.file;
+    m_password = fields.password;
+    m_description = fields.description;
+    QPushButton *browseButton = fields.browse;
 
-    m_ok = new QPushButton(QStringLiteral("ОК"), this);
-    m_ok->setObjectName(QStringLiteral("Button3"));
-    m_ok->setDefault(true);
+    QPushButton *cancel = nullptr;
+    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
     m_ok->setEnabled(false);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(cancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);

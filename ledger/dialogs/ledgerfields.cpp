@@ -1,0 +1,43 @@
+#include "ledgerfields.h"
+
+#include "app/common/widgets.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace ledger {
+
+LedgerFields makeLedgerFields(QWidget *container, bool tooltips)
+{
+    LedgerFields fields;
+    fields.file = new QLineEdit(container);
+    fields.file->setObjectName(QStringLiteral("Edit2"));
+    fields.browse = ui::browseButton(container, tooltips);
+    fields.password = new QLineEdit(container);
+    fields.password->setObjectName(QStringLiteral("Edit1"));
+    fields.password->setEchoMode(QLineEdit::Password);
+    fields.password->setMaxLength(15);
+    fields.description = new QLineEdit(container);
+    fields.description->setObjectName(QStringLiteral("Edit3"));
+    fields.description->setMaxLength(25);
+
+    fields.grid = new QGridLayout;
+    const auto addRow = [&](int row, const QString &caption, QLineEdit *field) {
+        auto *label = new QLabel(caption, container);
+        label->setBuddy(field);
+        field->setAccessibleName(caption);
+        fields.grid->addWidget(label, row, 0);
+        fields.grid->addWidget(field, row, 1);
+    };
+    addRow(0, QStringLiteral("База данных:"), fields.file);
+    fields.grid->addWidget(fields.browse, 0, 2);
+    addRow(1, QStringLiteral("Пароль:"), fields.password);
+    fields.grid->addWidget(new QLabel(QStringLiteral("(на открытие базы данных)"), container), 1, 2);
+    addRow(2, QStringLiteral("Описание:"), fields.description);
+    fields.grid->setColumnStretch(1, 1);
+    return fields;
+}
+
+} // namespace ledger
