@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 namespace testing {
 
 namespace {
@@ -60,8 +62,9 @@ QString appFolder()
 
 void whenShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
-    auto *timer = new QTimer;
-    auto *clock = new QElapsedTimer;
+    // Owned by the application, so that a waiter still pending when a test ends goes with it.
+    auto *timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, clock, objectName, action] {
@@ -69,14 +72,12 @@ void whenShown(const QString &objectName, std::function<void(QWidget *)> action)
         if (modal && modal->objectName() == objectName && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
             action(modal);
             return;
         }
         if (clock->elapsed() > 5000) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
             g_missed = true;
             qWarning("dialog %s never showed", qPrintable(objectName));
             while (QWidget *open = QApplication::activeModalWidget()) {
