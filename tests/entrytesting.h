@@ -179,7 +179,7 @@ inline bool driveExpenseDialog(const std::function<void()> &open, const std::fun
         action(form);
     });
     open();
-    static_cast<void>(QTest::qWaitFor([&] { return *ran || missedDialog(); }, 8000));
+    static_cast<void>(QTest::qWaitFor([&] { return *ran || missedDialog(); }, 20000));
     return *ran;
 }
 

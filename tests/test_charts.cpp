@@ -104,7 +104,7 @@ template<typename Window>
 Window *open(Program &program, app::MainWindow::Child kind)
 {
     auto *window = qobject_cast<Window *>(program.window().openChild(kind));
-    if (window && !QTest::qWaitFor([window] { return window->isStarted(); }, 5000))
+    if (window && !QTest::qWaitFor([window] { return window->isStarted(); }, 15000))
         qWarning("the chart window did not start");
     return window;
 }

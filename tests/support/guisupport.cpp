@@ -75,7 +75,7 @@ void whenShown(const QString &objectName, std::function<void(QWidget *)> action)
             action(modal);
             return;
         }
-        if (clock->elapsed() > 5000) {
+        if (clock->elapsed() > 15000) {
             timer->stop();
             timer->deleteLater();
             g_missed = true;
@@ -129,7 +129,7 @@ void Program::waitStarted()
     // The start-up step runs on the first tick of the window's one-shot timer and may show
     // a dialog; it is over when the timer has fired and no dialog is open any more.
     auto *timer = m_window->findChild<QTimer *>(QStringLiteral("Timer1"), Qt::FindDirectChildrenOnly);
-    if (!QTest::qWaitFor([&] { return !timer->isActive() && !QApplication::activeModalWidget(); }, 8000))
+    if (!QTest::qWaitFor([&] { return !timer->isActive() && !QApplication::activeModalWidget(); }, 20000))
         qWarning("the start-up step did not end");
     QTest::qWait(1);
 }
