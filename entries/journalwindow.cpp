@@ -34,12 +34,7 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
     QToolBar *toolBar = ui::windowToolBar(content);
     m_period = ui::addPeriodBox(toolBar, 1);
     toolBar->addSeparator();
-    // Printing the journal is not offered; the button is kept, hidden, for its place.
-    auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
-    print->setObjectName(QStringLiteral("ToolButton1"));
-    ui::setHint(print, QStringLiteral("Печать|Печать журнала"));
-    print->setVisible(false);
-    toolBar->addAction(print);
+    ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать журнала"));
 
     m_grid = new QTableView(content);
     m_grid->setObjectName(QStringLiteral("Tov"));

@@ -42,12 +42,7 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
     toolBar->addWidget(m_kind);
     m_period = ui::addPeriodBox(toolBar, 0);
     toolBar->addSeparator();
-    // Printing the report is not offered; the button is kept, hidden, for its place.
-    auto *print = new QAction(ui::icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
-    print->setObjectName(QStringLiteral("ToolButton1"));
-    ui::setHint(print, QStringLiteral("Печать|Печать графика"));
-    print->setVisible(false);
-    toolBar->addAction(print);
+    ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать графика"));
 
     m_grid = new QTableView(content);
     m_grid->setObjectName(QStringLiteral("Tov"));

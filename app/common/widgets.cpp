@@ -177,6 +177,15 @@ QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &label
     return box;
 }
 
+void addHiddenPrintButton(QToolBar *toolBar, const QString &hint)
+{
+    auto *print = new QAction(icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
+    print->setObjectName(QStringLiteral("ToolButton1"));
+    setHint(print, hint);
+    print->setVisible(false);
+    toolBar->addAction(print);
+}
+
 QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel)
 {
     *ok = new QPushButton(QStringLiteral("ОК"), parent);

@@ -58,6 +58,10 @@ QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &label
 // right; the two buttons are handed back.
 QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel);
 
+// A print button the window keeps, hidden, for its place on the toolbar (ToolButton1):
+// the journal and the report offer no printing.
+void addHiddenPrintButton(QToolBar *toolBar, const QString &hint);
+
 // The white band across the top of a dialog: a picture, a bold title and a wrapped text.
 QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,
                     int height = 60);
