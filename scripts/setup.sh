@@ -9,11 +9,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
+# Every Debian package the program, its tests and the end-to-end journeys need, in one place.
 packages=(
+    # the compiler and the build
     build-essential cmake pkg-config
-    qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6
-    libsqlite3-dev sqlite3 libcurl4-openssl-dev mdbtools-dev
-    fonts-dejavu-core poppler-utils
+    # Qt 6: widgets, charts (whose CMake files need Qt6OpenGL), SVG pictures, the SQLite driver,
+    # and Qt's own Russian texts for the standard buttons
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6
+    qt6-translations-l10n
+    # the ledger engine and the stock tool the tests read ledgers with
+    libsqlite3-dev sqlite3
+    # the bank's rates over HTTPS, and the old Jet ledgers
+    libcurl4-openssl-dev ca-certificates mdbtools-dev
+    # tests: a font, PDF pages of a printed chart, certificates of a loopback TLS server
+    fonts-dejavu-core poppler-utils openssl
+    # end-to-end journeys: a real X server, real key and mouse events, screenshots
+    xvfb xauth xdotool x11-utils imagemagick
 )
 
 missing=()
