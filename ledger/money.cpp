@@ -1,6 +1,9 @@
 #include "money.h"
 
 #include "error.h"
+#include "uint128.h"
+
+#include <QtNumeric>
 
 #include <cmath>
 
@@ -10,28 +13,18 @@ namespace {
 
 const char *const kOverflow = "Floating point overflow";
 
-Money checked(__int128 ticks)
+Money checked(bool negative, UInt128 magnitude)
 {
-    if (ticks > std::numeric_limits<qint64>::max() || ticks < std::numeric_limits<qint64>::min())
-        throw ArithmeticError(QString::fromLatin1(kOverflow));
-    return Money::fromTicks(qint64(ticks));
+    if (const auto ticks = signedValue(negative, magnitude))
+        return Money::fromTicks(*ticks);
+    throw ArithmeticError(QString::fromLatin1(kOverflow));
 }
 
 } // namespace
 
-__int128 divideRoundHalfEven(__int128 n, __int128 d)
-{
-    __int128 q = n / d; // truncates toward zero
-    const __int128 r = n % d;
-    const __int128 twice = (r < 0 ? -r : r) * 2;
-    if (twice > d || (twice == d && (q % 2) != 0))
-        q += (n < 0) ? -1 : 1;
-    return q;
-}
-
 Money Money::fromUnits(qint64 units)
 {
-    return checked(__int128(units) * Scale);
+    return checked(units < 0, UInt128::product(magnitude(units), Scale));
 }
 
 Money Money::fromDouble(double x)
@@ -46,26 +39,34 @@ Money Money::fromDouble(double x)
 
 Money Money::operator+(Money other) const
 {
-    return checked(__int128(m_ticks) + other.m_ticks);
+    qint64 sum = 0;
+    if (qAddOverflow(m_ticks, other.m_ticks, &sum))
+        throw ArithmeticError(QString::fromLatin1(kOverflow));
+    return Money(sum);
 }
 
 Money Money::operator-(Money other) const
 {
-    return checked(__int128(m_ticks) - other.m_ticks);
+    qint64 difference = 0;
+    if (qSubOverflow(m_ticks, other.m_ticks, &difference))
+        throw ArithmeticError(QString::fromLatin1(kOverflow));
+    return Money(difference);
 }
 
 Money Money::times(Money other) const
 {
-    return checked(divideRoundHalfEven(__int128(m_ticks) * other.m_ticks, Scale));
+    const UInt128 product = UInt128::product(magnitude(m_ticks), magnitude(other.m_ticks));
+    return checked((m_ticks < 0) != (other.m_ticks < 0), product.dividedRoundingHalfEven(quint32(Scale)));
 }
 
 Money Money::rounded(int decimals) const
 {
     Q_ASSERT(decimals >= 0 && decimals <= 4);
-    __int128 unit = 1;
+    quint32 unit = 1;
     for (int i = decimals; i < 4; ++i)
         unit *= 10;
-    return checked(divideRoundHalfEven(m_ticks, unit) * unit);
+    const UInt128 units = UInt128(magnitude(m_ticks)).dividedRoundingHalfEven(unit);
+    return checked(m_ticks < 0, units.times(unit));
 }
 
 } // namespace ledger

@@ -48,9 +48,6 @@ private:
     qint64 m_ticks = 0;
 };
 
-// Divides n by d (d > 0) rounding to the nearest integer, ties to even.
-__int128 divideRoundHalfEven(__int128 n, __int128 d);
-
 } // namespace ledger
 
 Q_DECLARE_METATYPE(ledger::Money)

@@ -1,6 +1,7 @@
 #include "regional.h"
 
 #include "error.h"
+#include "uint128.h"
 
 #include <QRegularExpression>
 
@@ -16,27 +17,33 @@ struct Parts
     quint64 fraction; // ten-thousandths, 0..9999
 };
 
-// Works in 128 bits: rounding the largest amounts may step just past the 64-bit range, and
-// writing a value must never fail.
-Parts split(__int128 ticks)
+// A sign and a magnitude in ticks, split. Rounding the largest amounts may step just past the
+// 64-bit range, and writing a value must never fail, so the magnitude has 128 bits.
+Parts split(bool negative, ledger::UInt128 magnitude)
 {
-    const bool negative = ticks < 0;
-    const unsigned __int128 magnitude = negative ? (unsigned __int128)(-ticks) : (unsigned __int128)ticks;
-    return {negative, quint64(magnitude / Money::Scale), quint64(magnitude % Money::Scale)};
+    quint32 fraction = 0;
+    const ledger::UInt128 whole = magnitude.dividedBy(quint32(Money::Scale), fraction);
+    return {negative && magnitude != ledger::UInt128(), whole.low, fraction};
 }
 
-// The ticks rounded to `decimals` places, ties to even.
-__int128 roundedTicks(Money value, int decimals)
+Parts split(Money value)
 {
-    __int128 unit = 1;
+    return split(value.ticks() < 0, ledger::magnitude(value.ticks()));
+}
+
+// The value split after rounding to `decimals` places, ties to even.
+Parts roundedParts(Money value, int decimals)
+{
+    quint32 unit = 1;
     for (int i = decimals; i < 4; ++i)
         unit *= 10;
-    return ledger::divideRoundHalfEven(value.ticks(), unit) * unit;
+    const ledger::UInt128 units = ledger::UInt128(ledger::magnitude(value.ticks())).dividedRoundingHalfEven(unit);
+    return split(value.ticks() < 0, units.times(unit));
 }
 
 QString fixed(Money value, int decimals, QChar separator)
 {
-    const Parts p = split(roundedTicks(value, decimals));
+    const Parts p = roundedParts(value, decimals);
     QString text = p.negative ? QStringLiteral("-") : QString();
     text += QString::number(p.whole);
     if (decimals > 0) {
@@ -48,7 +55,7 @@ QString fixed(Money value, int decimals, QChar separator)
 
 QString general(Money value, QChar separator)
 {
-    const Parts p = split(value.ticks());
+    const Parts p = split(value);
     QString text = p.negative ? QStringLiteral("-") : QString();
     text += QString::number(p.whole);
     if (p.fraction != 0) {
@@ -80,7 +87,7 @@ QString rateText(Money value)
 QString groupedText(Money value)
 {
     // Round to three places first, then write like the general form with groups of three.
-    const Parts p = split(roundedTicks(value, 3));
+    const Parts p = roundedParts(value, 3);
     const QString whole = QString::number(p.whole);
     QString grouped;
     for (int i = 0; i < whole.size(); ++i) {
@@ -119,23 +126,23 @@ std::optional<Money> tryParseMoney(const QString &text)
         ++i;
     }
     auto isDigit = [&](int k) { return k < t.size() && t[k] >= QLatin1Char('0') && t[k] <= QLatin1Char('9'); };
-    __int128 ticks = 0;
+    ledger::UInt128 ticks;
     int digitCount = 0;
     for (; isDigit(i); ++i, ++digitCount) {
-        ticks = ticks * 10 + (t[i].unicode() - '0');
-        if (ticks > (__int128(1) << 64))
-            return std::nullopt; // far beyond the range; stop before __int128 could overflow
+        ticks = ticks.times(10).plus(quint64(t[i].unicode() - '0'));
+        if (ticks.high != 0)
+            return std::nullopt; // far beyond the range; stop before the 128 bits could overflow
     }
-    ticks *= Money::Scale;
+    ticks = ticks.times(quint32(Money::Scale));
     if (i < t.size() && t[i] == kDecimalSeparator) {
         ++i;
-        __int128 unit = Money::Scale / 10;
+        quint32 unit = quint32(Money::Scale / 10);
         int firstDropped = -1; // the fifth decimal, which decides the rounding
         bool restNonZero = false;
         for (int place = 0; isDigit(i); ++i, ++place, ++digitCount) {
             const int d = t[i].unicode() - '0';
             if (place < 4) {
-                ticks += d * unit;
+                ticks = ticks.plus(quint64(d) * unit);
                 unit /= 10;
             } else if (place == 4) {
                 firstDropped = d;
@@ -143,16 +150,14 @@ std::optional<Money> tryParseMoney(const QString &text)
                 restNonZero = true;
             }
         }
-        if (firstDropped > 5 || (firstDropped == 5 && (restNonZero || ticks % 2 != 0)))
-            ticks += 1;
+        if (firstDropped > 5 || (firstDropped == 5 && (restNonZero || (ticks.low & 1) != 0)))
+            ticks = ticks.plus(1);
     }
     if (i != t.size() || digitCount == 0)
         return std::nullopt;
-    if (negative)
-        ticks = -ticks;
-    if (ticks > std::numeric_limits<qint64>::max() || ticks < std::numeric_limits<qint64>::min())
-        return std::nullopt;
-    return Money::fromTicks(qint64(ticks));
+    if (const auto value = ledger::signedValue(negative, ticks))
+        return Money::fromTicks(*value);
+    return std::nullopt;
 }
 
 Money parseMoney(const QString &text)

@@ -2,6 +2,7 @@
 #include "ledger/error.h"
 #include "ledger/money.h"
 #include "ledger/regional.h"
+#include "ledger/uint128.h"
 
 #include <QTest>
 
@@ -107,6 +108,49 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::max().times(m(20000)));
         QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::max() + m(1));
         QCOMPARE(m(1) + m(2), m(3));
+    }
+
+    void multipliesAtTheEdgesOfTheRange()
+    {
+        // 92 233 720 368,5477 x 10 000 needs more than 64 bits before the division by the scale.
+        QCOMPARE(m(922337203685477).times(m(100000000)), m(9223372036854770000));
+        QCOMPARE(m(3037000499).times(m(3037000499)), m(922337203092625)); // 303700,0499^2 rounded
+        QCOMPARE(Money::min().times(m(10000)), Money::min());
+        QCOMPARE(m(-10000).times(Money::max()), m(-9223372036854775807));
+        QCOMPARE(Money::min().times(m(-5000)), m(4611686018427387904));     // half of 2^63, exactly
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::min().times(m(-10000)));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::min() - m(1));
+        QCOMPARE(Money::min() + Money::max(), m(-1));
+        QCOMPARE(Money::fromUnits(-922337203685477), m(-9223372036854770000));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::fromUnits(922337203685478));
+        // Rounding may step past the range: 922 337 203 685 477,5807 to whole roubles does not fit.
+        QCOMPARE(Money::max().rounded(2), m(9223372036854775800));
+        QVERIFY_THROWS_EXCEPTION(ledger::ArithmeticError, Money::max().rounded(0));
+        QCOMPARE(m(-25000).rounded(0), m(-20000)); // -2,5 ties to even
+        QCOMPARE(m(-35000).rounded(0), m(-40000));
+    }
+
+    void keepsAll128BitsOfAProduct()
+    {
+        using ledger::UInt128;
+        const quint64 all = ~quint64(0);
+        QCOMPARE(UInt128::product(all, all), UInt128(all - 1, 1)); // (2^64 - 1)^2
+        QCOMPARE(UInt128::product(quint64(1) << 32, quint64(1) << 32), UInt128(1, 0));
+        QCOMPARE(UInt128::product(0xFFFFFFFFu, 0xFFFFFFFFu), UInt128(0xFFFFFFFE00000001u));
+        QCOMPARE(UInt128(all).plus(1), UInt128(1, 0));
+        QCOMPARE(UInt128(1, 0).times(10), UInt128(10, 0));
+        quint32 remainder = 0;
+        QCOMPARE(UInt128(1, 0).dividedBy(10, remainder), UInt128(1844674407370955161u)); // 2^64 / 10
+        QCOMPARE(remainder, 6u);
+        QCOMPARE(UInt128(all - 1, 1).dividedBy(0xFFFFFFFFu, remainder),
+                 UInt128(0x100000000u, 0xFFFFFFFEFFFFFFFFu)); // (2^64-1)^2 / (2^32-1) = (2^64-1)(2^32+1)
+        QCOMPARE(remainder, 0u);
+        QCOMPARE(UInt128(25).dividedRoundingHalfEven(10), UInt128(2));
+        QCOMPARE(UInt128(35).dividedRoundingHalfEven(10), UInt128(4));
+        QCOMPARE(UInt128(36).dividedRoundingHalfEven(10), UInt128(4));
+        QCOMPARE(ledger::signedValue(true, UInt128(quint64(1) << 63)), std::optional<qint64>(std::numeric_limits<qint64>::min()));
+        QVERIFY(!ledger::signedValue(false, UInt128(quint64(1) << 63)));
+        QVERIFY(!ledger::signedValue(false, UInt128(1, 0)));
     }
 
     void convertsDoublesWithTiesToEven()
