@@ -46,8 +46,8 @@ public:
         settings.setValue(QStringLiteral("db"), m_path);
         settings.sync();
         m_program = std::make_unique<Program>();
-        QTRY_VERIFY(window().session().isOpen());
-        QTRY_VERIFY(journalWindow() && journalWindow()->isStarted());
+        QVERIFY(window().session().isOpen());
+        WAIT_VERIFY(journalWindow() && journalWindow()->isStarted());
     }
 
     app::MainWindow &window() { return m_program->window(); }
@@ -70,7 +70,7 @@ public:
     {
         find<QToolButton>(&window(), QStringLiteral("ToolButton18"))->click();
         auto *report = static_cast<ui::ChildWindow *>(child(QStringLiteral("TForm12")));
-        if (report && !QTest::qWaitFor([report] { return report->isStarted(); }))
+        if (report && !waitUntil([report] { return report->isStarted(); }))
             return nullptr;
         return report;
     }
@@ -167,8 +167,8 @@ struct CloseWhenDone
 };
 
 // Runs `action` on the expense dialog while it is shown by `open` (a click that shows it).
-// False when the dialog did not show; it returns only once the wait for the dialog is over,
-// so that no waiting action is left behind for a later test.
+// False when the dialog did not show. The program shows it from the event that asks for it,
+// so once `open` returns it has come and gone.
 inline bool driveExpenseDialog(const std::function<void()> &open, const std::function<void(ExpenseForm &)> &action)
 {
     auto ran = std::make_shared<bool>(false);
@@ -179,8 +179,7 @@ inline bool driveExpenseDialog(const std::function<void()> &open, const std::fun
         action(form);
     });
     open();
-    static_cast<void>(QTest::qWaitFor([&] { return *ran || missedDialog(); }, 20000));
-    return *ran;
+    return !missedDialog() && *ran;
 }
 
 // A double-click on a cell, as the grid gets it from the window system: a click, then the

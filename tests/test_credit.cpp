@@ -324,7 +324,7 @@ private slots:
         MessageLog log;
         ledger::Connection::create(ledgerPath());
         Program program;
-        QTRY_VERIFY(program.window().session().isOpen());
+        QVERIFY(program.window().session().isOpen());
         app::MainWindow &window = program.window();
 
         bool enabledAtOnce = false;
@@ -390,7 +390,7 @@ private slots:
         MessageLog log;
         ledger::Connection::create(ledgerPath());
         Program program;
-        QTRY_VERIFY(program.window().session().isOpen());
+        QVERIFY(program.window().session().isOpen());
         app::MainWindow &window = program.window();
         window.session().connection().run(
             "CREATE TEMP TRIGGER refuseLines BEFORE INSERT ON main.Rashod BEGIN SELECT RAISE(ABORT, 'диск полон'); END");

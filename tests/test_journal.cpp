@@ -83,21 +83,13 @@ QColor background(QTableView *grid, int row, int column, bool rightSide)
 }
 
 // True when `action` opened a modal dialog (which is then closed again).
+// The program opens its dialogs from the event that asks for them, so once `action` returns
+// any dialog it opened has shown.
 bool opensModal(const std::function<void()> &action)
 {
-    bool opened = false;
-    QTimer watch;
-    watch.setInterval(50);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            opened = true;
-            dialog->reject();
-        }
-    });
-    watch.start();
+    ModalWatch watch;
     action();
-    QTest::qWait(200);
-    return opened;
+    return !watch.seen().isEmpty();
 }
 
 } // namespace
@@ -193,9 +185,9 @@ private slots:
 
         // Closed and opened again, the journal shows the whole period, as its box says.
         program.journalWindow()->close();
-        QTRY_VERIFY(!program.journalWindow());
+        QVERIFY(!program.journalWindow());
         find<QToolButton>(&program.window(), "ToolButton2")->click();
-        QTRY_VERIFY(program.journalWindow() && program.journalWindow()->isStarted());
+        WAIT_VERIFY(program.journalWindow() && program.journalWindow()->isStarted());
         QCOMPARE(find<QComboBox>(program.journalWindow(), "ComboBox1")->currentText(), QStringLiteral("За весь период"));
         QCOMPARE(program.session().journal().source(), QStringLiteral("ListZ"));
         QCOMPARE(program.journalGrid()->model()->rowCount(), 4);
@@ -392,7 +384,7 @@ private slots:
 
         // Opening another ledger leaves exactly one window: the journal.
         program.window().LoadDB(program.path());
-        QTRY_COMPARE(program.window().mdiArea()->subWindowList().size(), 1);
+        WAIT_COMPARE(program.window().mdiArea()->subWindowList().size(), 1);
         QVERIFY(program.journalWindow());
         QCOMPARE(log.texts(), QStringList());
     }

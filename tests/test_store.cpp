@@ -528,7 +528,7 @@ private slots:
                                      " INSERT INTO Rashod (kod, price, counts, dates) VALUES (last_insert_rowid(), 20000, 10000, date('now', 'localtime'));"
                                      " INSERT INTO List (names, suma) VALUES (NULL, 99990000);"
                                      " DELETE FROM List WHERE names = 'Доход - Премия';"});
-        QVERIFY(tool.waitForFinished(10000));
+        QVERIFY(tool.waitForFinished(testing::kEventBound));
         QCOMPARE(tool.exitCode(), 0);
         agree("the stock tool");
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/common/messages.h"
+#include "testsupport.h"
 
 #include <QList>
+#include <QStringList>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
@@ -39,12 +41,35 @@ void resetUserState();
 // The application folder's path with its trailing separator.
 QString appFolder();
 
-// Runs `action` on the modal dialog with this object name as soon as it is shown. When it
-// does not show within a few seconds the test fails and every modal dialog is closed, so
-// that a test never hangs.
+// Runs `action` on the modal dialog with this object name once it is shown and its own event
+// loop runs (so that the action may close it). Nothing waits for time: the dialog's show event
+// starts the action. A waiter whose dialog never shows does nothing; missedDialog() then
+// tells. Waiters end with their test function: one left pending never acts in a later test.
 void whenShown(const QString &objectName, std::function<void(QWidget *)> action);
-// True when whenShown's dialog was never found.
+// True when a dialog that whenShown waited for has not been shown (or was gone before its
+// action could run); such waiters then end. Ask it once the step that shows the dialog is over.
 bool missedDialog();
+
+// While it exists, every modal dialog that shows is noted and rejected (unless a whenShown
+// waiter takes it), so that a check of "no dialog" needs no wait.
+class ModalWatch
+{
+public:
+    ModalWatch();
+    ~ModalWatch();
+    ModalWatch(const ModalWatch &) = delete;
+    ModalWatch &operator=(const ModalWatch &) = delete;
+    // The object names of the dialogs that showed.
+    const QStringList &seen() const { return m_seen; }
+
+private:
+    QStringList m_seen;
+};
+
+// Waits for something the program does later (a timer's first tick, a deferred deletion, a
+// window's activation). The wait ends as soon as `condition` holds; the bound is only there so
+// that a broken program fails instead of hanging, far beyond what a loaded machine needs.
+bool waitUntil(const std::function<bool()> &condition);
 
 // The main window of a test, with the internet setting off unless asked otherwise. The
 // constructor returns when the start-up step is over (a dialog it shows is answered by
@@ -57,8 +82,11 @@ struct Program
     ~Program();
     app::MainWindow &window() { return *m_window; }
     app::SettingsStore &store() { return *m_store; }
+    // Returns once the start-up step (the first tick of the window's timer, with every dialog
+    // it showed) is over.
     void waitStarted();
 
+    std::shared_ptr<bool> m_started = std::make_shared<bool>(false);
     std::unique_ptr<app::SettingsStore> m_store;
     std::unique_ptr<app::MainWindow> m_window;
 };

@@ -11,6 +11,13 @@
 
 namespace testing {
 
+// The bound of every wait for something the program does later (a timer's tick, a deferred
+// deletion, a window's activation, a dialog nobody answers). A wait ends as soon as what it
+// waits for has happened; the bound only turns a broken program into a failure instead of a
+// hang, and lies far beyond what a loaded machine needs.
+inline constexpr int kEventBound = 60000;
+
+
 // A folder of its own for one test case, removed afterwards.
 class Workspace
 {
@@ -48,3 +55,7 @@ QString thisMonthYearsAgo(int years, int day = 1);
 QString otherMonth(int day = 1);
 
 } // namespace testing
+
+// QTRY_VERIFY and QTRY_COMPARE with the bound above instead of Qt's five seconds.
+#define WAIT_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, testing::kEventBound)
+#define WAIT_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, testing::kEventBound)
