@@ -311,6 +311,31 @@ private slots:
         QCOMPARE(loaded, QStringList());
     }
 
+    void amountsNear92BillionAreExactEverywhere()
+    {
+        MessageLog log;
+        // A line of this month already: the month's total is kept.
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordExpenseBatch(c, {expenseLine("Хлеб", 500000, 10000, "", todayIso())});
+        });
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            f.addLine("Дом", "92250000001,2345", "0,9999");
+            f.ok->click();
+        }));
+        QCOMPARE(log.texts().join("\n"), QString());
+        // 92250000001,2345 x 0,9999 = 92240775001,23437655, to four places.
+        const QString amount = "922407750012344";
+        RawFile raw = program.raw();
+        QCOMPARE(raw.rows("SELECT typeof(suma), suma FROM ListRashodAll WHERE names = 'Дом'"),
+                 QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT typeof(Suma), Suma FROM TopRashodAll LIMIT 1"), QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT typeof(suma), suma FROM GrafRashod ORDER BY suma DESC LIMIT 1"),
+                 QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT suma FROM List WHERE suma > 500000"), QStringList({amount}));
+        QCOMPARE(program.panelText("Label12"), QStringLiteral("Расход: 92240775051,23 руб."));
+        QCOMPARE(raw.rows("SELECT RashodM FROM Rashods"), QStringList({"922407750512344"}));
+    }
+
     void cancellingWritesNothing()
     {
         MessageLog log;
