@@ -18,7 +18,8 @@ void writeLines(const Connection &connection, qint64 journalId, const QVector<Ex
                                                      {QStringLiteral("price"), QVariant::fromValue(line.price)},
                                                      {QStringLiteral("counts"), QVariant::fromValue(line.counts)},
                                                      {QStringLiteral("doc"), line.document},
-                                                     {QStringLiteral("dates"), line.date}});
+                                                     // A line without a date keeps none.
+                                                     {QStringLiteral("dates"), line.date.isValid() ? QVariant(line.date) : QVariant()}});
     }
 }
 
@@ -39,8 +40,6 @@ void checkExpenseLine(const ExpenseLine &line)
 {
     Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("names"), line.name);
     Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("doc"), line.document);
-    if (!line.date.isValid())
-        throw ConversionError(QStringLiteral("'' is not a valid date"));
     line.amount();
 }
 

@@ -24,14 +24,14 @@ struct ExpenseLine
     Money price;
     Money counts;
     QString document;
-    QDate date;
+    QDate date; // none on some lines of converted old ledgers
 
     // price x counts, rounded to four decimals, ties to even.
     Money amount() const { return price.times(counts); }
 };
 
-// Raises an error when the line could not be stored: a text too long for its column, an
-// amount beyond the money range, a missing date.
+// Raises an error when the line could not be stored: a text too long for its column or an
+// amount beyond the money range.
 void checkExpenseLine(const ExpenseLine &line);
 // Sum of the lines' amounts; raises ArithmeticError when it leaves the money range.
 Money batchTotal(const QVector<ExpenseLine> &lines);

@@ -311,6 +311,33 @@ private slots:
         QCOMPARE(loaded, QStringList());
     }
 
+    void aLineWithoutADateKeepsItsEmptyDate()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordExpenseBatch(c, {expenseLine("Чай", 1250000, 10000, "Чек 5", todayIso()),
+                                           expenseLine("Сахар", 50000, 20000, "", todayIso())});
+            // As a converted old ledger may hold it.
+            c.run("UPDATE Rashod SET dates = NULL WHERE names = 'Сахар'");
+        });
+        QTableView *grid = program.journalGrid();
+        QStringList loaded;
+        bool closed = false;
+        QVERIFY(driveExpenseDialog([&] { QTest::keyClick(grid, Qt::Key_Return); }, [&](ExpenseForm &f) {
+            loaded = f.lines();
+            f.addLine("Мёд", "300", "1");
+            f.ok->click();
+            closed = !f.dialog->isVisible();
+        }));
+        const QString today = shortDateOf(todayIso());
+        QCOMPARE(loaded, QStringList({"1|Чай|125|125|1|Чек 5|" + today, "2|Сахар|10|5|2||"}));
+        QCOMPARE(log.texts().join("\n"), QString());
+        QVERIFY(closed);
+        QCOMPARE(program.raw().rows("SELECT names, dates FROM Rashod ORDER BY id"),
+                 QStringList({"Чай|" + todayIso(), "Сахар|NULL", "Мёд|" + todayIso()}));
+        QCOMPARE(program.raw().rows("SELECT suma FROM List"), QStringList({"4350000"}));
+    }
+
     void amountsNear92BillionAreExactEverywhere()
     {
         MessageLog log;
