@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 // How entries are written into a ledger and read back as figures: the rules every window,
 // the benchmark and the tests share. Each write is one transaction: it is stored whole or
 // not at all.
@@ -69,6 +71,9 @@ struct LedgerHeader
 };
 LedgerHeader readHeader(const Connection &connection);
 void writeHeader(const Connection &connection, const QString &description, const QString &password);
+// Writes only the values given; the others stay as stored.
+void changeHeader(const Connection &connection, const std::optional<QString> &description,
+                  const std::optional<QString> &password);
 
 // The information panel's four figures; a sum over nothing counts as 0.
 struct Totals

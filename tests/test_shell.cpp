@@ -414,6 +414,81 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("velTor"));
     }
 
+    void settingsShowTheWholeStoredHeaderAndWriteOnlyWhatIsChanged()
+    {
+        MessageLog log;
+        // A converted old ledger may hold more than the boxes take (15 and 25 characters).
+        const QString password = "старый-пароль-22-знака";
+        const QString description = "Домашняя бухгалтерия семьи Ивановых с 1998";
+        QVERIFY(password.size() == 22 && description.size() == 42);
+        const QString path = ledgerWithPassword(appFolder() + "vel.tor", password, description);
+        whenShown("TForm9", [&](QWidget *prompt) {
+            type(find<QLineEdit>(prompt, "Edit1"), password);
+            QTest::mouseClick(find<QPushButton>(prompt, "Button1"), Qt::LeftButton);
+        });
+        Program program;
+        app::MainWindow &w = program.window();
+        QVERIFY(!missedDialog());
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.windowTitle(), "velTor - " + description);
+        auto *settings = find<QDialog>(&w, "TForm7");
+        auto *passwordField = find<QLineEdit>(settings, "Edit1");
+        auto *descriptionField = find<QLineEdit>(settings, "Edit3");
+        auto *ok = find<QPushButton>(settings, "Button3");
+        QCOMPARE(passwordField->text(), password);
+        QCOMPARE(descriptionField->text(), description);
+        // OK with nothing changed keeps the header as it is.
+        ok->click();
+        QCOMPARE(RawFile(path).rows("SELECT names, pas FROM VelTor"), QStringList({description + "|" + password}));
+
+        // A ledger whose header holds NULLs: the fields keep what they held, and OK writes
+        // none of it into this ledger.
+        const QString other = appFolder() + "other.tor";
+        ledger::Connection::create(other);
+        RawFile(other).exec("UPDATE VelTor SET names = NULL, pas = NULL");
+        w.LoadDB(other);
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(passwordField->text(), password);
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names IS NULL, pas IS NULL FROM VelTor"), QStringList({"1|1"}));
+
+        // What the user types is held to the boxes' limits: nothing more is taken at the end
+        // of a long value, and a new value is cut at 15 and 25 characters.
+        descriptionField->end(false);
+        type(descriptionField, "!");
+        QCOMPARE(descriptionField->text(), description);
+        // It may be shortened, and put back as it was.
+        QTest::keyClick(descriptionField, Qt::Key_Backspace);
+        type(descriptionField, "9");
+        QCOMPARE(descriptionField->text(), description.chopped(1));
+        type(descriptionField, "8");
+        QCOMPARE(descriptionField->text(), description);
+        descriptionField->selectAll();
+        type(descriptionField, QString(30, QChar(0x0434)));
+        QCOMPARE(descriptionField->text(), QString(25, QChar(0x0434)));
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names, pas IS NULL FROM VelTor"), QStringList({QString(25, QChar(0x0434)) + "|1"}));
+        passwordField->selectAll();
+        type(passwordField, QString(20, 'p'));
+        QCOMPARE(passwordField->text(), QString(15, 'p'));
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names, pas FROM VelTor"),
+                 QStringList({QString(25, QChar(0x0434)) + "|" + QString(15, 'p')}));
+        QCOMPARE(log.texts(), QStringList());
+
+        // The prompt takes a password as long as the ledger may hold.
+        const QString longest(30, QChar(0x044F));
+        RawFile(other).exec(QStringLiteral("UPDATE VelTor SET pas = '%1'").arg(longest));
+        whenShown("TForm9", [&](QWidget *prompt) {
+            type(find<QLineEdit>(prompt, "Edit1"), longest);
+            QTest::mouseClick(find<QPushButton>(prompt, "Button1"), Qt::LeftButton);
+        });
+        w.LoadDB(other);
+        QVERIFY(!missedDialog());
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(passwordField->text(), longest);
+    }
+
     void theStartUpLedgerComesFromTheSettings()
     {
         MessageLog log;
