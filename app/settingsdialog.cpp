@@ -167,7 +167,7 @@ void SettingsDialog::setPasswordAndDescription(const QString &password, const QS
 
 void SettingsDialog::browse()
 {
-    const QString chosen = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString()});
+    const QString chosen = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString(), true});
     if (!chosen.isEmpty())
         m_file->setText(ledger::paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
 }

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -489,6 +490,67 @@ private slots:
         QCOMPARE(passwordField->text(), longest);
     }
 
+    void passwordsShowStarsAndTheBrowseFilterNamesTheFilesOnly()
+    {
+        MessageLog log;
+        Program program;
+        app::MainWindow &w = program.window();
+        auto *settings = find<QDialog>(&w, "TForm7");
+        for (const char *dialog : {"TForm7", "TForm9", "TForm10"}) {
+            auto *field = find<QLineEdit>(find<QDialog>(&w, dialog), "Edit1");
+            field->setText("тайна");
+            QVERIFY2(field->displayText() == "*****", qPrintable(dialog + (": " + field->displayText())));
+        }
+
+        // The settings dialog names its files without their pattern; opening a ledger shows
+        // the pattern.
+        const auto filterShown = [](const std::function<void()> &browse) {
+            QString shown = "<no dialog>";
+            whenShown("OpenDialog1", [&shown](QWidget *dialog) {
+                auto *filter = find<QComboBox>(dialog, "fileTypeCombo");
+                shown = filter ? filter->currentText() : "<no filter box>";
+                static_cast<QDialog *>(dialog)->reject();
+            });
+            browse();
+            return shown;
+        };
+        QCOMPARE(filterShown([&] { find<QPushButton>(settings, "Button1")->click(); }),
+                 QStringLiteral("Файлы базы данных"));
+        QCOMPARE(filterShown([&] { find<QAction>(&w, "N2")->trigger(); }), QStringLiteral("Файлы базы данных (*.tor)"));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void chartKeysWaitForALedger()
+    {
+        MessageLog log;
+        Program program; // the creation at start-up is cancelled: no ledger
+        app::MainWindow &w = program.window();
+        const auto press = [&](const QKeySequence &key) {
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->window() == &w);
+            QTest::keySequence(QApplication::focusWidget(), key);
+        };
+        for (const char *name : {"N8", "N101"})
+            QVERIFY2(!find<QAction>(&w, name)->isEnabled(), name);
+        press(QKeySequence(Qt::CTRL | Qt::Key_G));
+        press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        QCOMPARE(w.mdiArea()->subWindowList().size(), 0);
+        QCOMPARE(log.texts(), QStringList());
+
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        w.LoadDB(path);
+        for (const char *name : {"N8", "N101"})
+            QVERIFY2(find<QAction>(&w, name)->isEnabled(), name);
+        press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        QStringList captions;
+        for (QMdiSubWindow *child : w.mdiArea()->subWindowList())
+            captions << child->windowTitle();
+        QVERIFY2(captions.contains("График TOP расходов"), qPrintable(captions.join(", ")));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
     void theStartUpLedgerComesFromTheSettings()
     {
         MessageLog log;
@@ -577,6 +639,12 @@ private slots:
         QCOMPARE(labelText(&about, "Label3"), QStringLiteral("Дата выпуска: 21.07.2008 г."));
         QCOMPARE(labelText(&about, "Label2"), QStringLiteral("Версия: 1.8 (build 240)"));
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе \"VelTor\""));
+        // Every line beside the picture but the name is in Tahoma 10.
+        for (const char *name : {"Label8", "Label2", "Label3", "Label1", "link1"}) {
+            const QFont font = find<QWidget>(&about, QLatin1String(name))->font();
+            QVERIFY2(font.family() == "Tahoma" && font.pointSize() == 10,
+                     qPrintable(QString("%1: %2 %3").arg(name, font.family()).arg(font.pointSize())));
+        }
     }
 };
 

@@ -34,6 +34,9 @@ QIcon icon(const QString &ownName, const QString &themeName = QString());
 // Esc, Ctrl+C) work as usual; pasted text is not filtered.
 void filterNumberKeys(QLineEdit *edit, bool comma = true);
 
+// A password field: each character shows as "*", whatever the style's own mark.
+void makePasswordField(QLineEdit *edit);
+
 // Tahoma at a point size (or the closest font the system has).
 QFont tahoma(int points, bool bold = false);
 
