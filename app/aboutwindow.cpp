@@ -77,7 +77,7 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     name->setFont(tahoma(18));
     auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
     purpose->setObjectName(QStringLiteral("Label8"));
-    purpose->setFont(tahoma(9));
+    purpose->setFont(tahoma(10));
     purpose->setWordWrap(true);
     auto *version = new QLabel(versionLine(compiledVersion()), band);
     version->setObjectName(QStringLiteral("Label2"));

@@ -3,6 +3,7 @@
 #include "app/common/linklabel.h"
 #include "app/common/widgets.h"
 
+#include <QFontMetrics>
 #include <QIcon>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -10,6 +11,9 @@
 namespace app {
 
 namespace {
+
+constexpr int kWidth = 185;
+constexpr int kMargin = 12;
 
 QLabel *plainLabel(QWidget *parent, const char *name, const QString &text)
 {
@@ -33,7 +37,7 @@ InfoPanel::InfoPanel(QWidget *parent)
 {
     ui::loadResources();
     setObjectName(QStringLiteral("PanelStatus"));
-    setFixedWidth(185);
+    setFixedWidth(kWidth);
     setFont(ui::tahoma(8));
     QPalette p = palette();
     p.setColor(QPalette::WindowText, Qt::black);
@@ -58,6 +62,9 @@ InfoPanel::InfoPanel(QWidget *parent)
     m_income->setCursor(Qt::PointingHandCursor);
     m_expense = plainLabel(this, "Label12", QStringLiteral("Расход: 0,00 руб."));
     m_expense->setCursor(Qt::PointingHandCursor);
+    // A long amount goes on a second line rather than lose its ends.
+    for (QLabel *amount : {m_balance, m_income, m_expense})
+        amount->setWordWrap(true);
 
     auto *rates = new ui::LinkLabel(QStringLiteral("Курсы валют:"), this, false);
     rates->setObjectName(QStringLiteral("Label4"));
@@ -76,7 +83,7 @@ InfoPanel::InfoPanel(QWidget *parent)
     ui::setHint(addExpense, QStringLiteral("Добавление информации о расходе"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->setSpacing(4);
     layout->addWidget(m_balance);
     layout->addSpacing(4);
@@ -109,6 +116,7 @@ void InfoPanel::setBalance(const QString &text, const QColor &colour)
     QPalette p = m_balance->palette();
     p.setColor(QPalette::WindowText, colour);
     m_balance->setPalette(p);
+    showHint(m_balance);
 }
 
 void InfoPanel::setMonth(const QString &incomeText, const QString &expenseText)
@@ -117,13 +125,40 @@ void InfoPanel::setMonth(const QString &incomeText, const QString &expenseText)
     m_income->setAccessibleName(incomeText);
     m_expense->setText(expenseText);
     m_expense->setAccessibleName(expenseText);
+    showHint(m_income);
+    showHint(m_expense);
 }
 
 void InfoPanel::setHints(const QString &balance, const QString &income, const QString &expense)
 {
-    ui::setHint(m_balance, balance);
-    ui::setHint(m_income, income);
-    ui::setHint(m_expense, expense);
+    m_hints[m_balance] = balance;
+    m_hints[m_income] = income;
+    m_hints[m_expense] = expense;
+    for (QLabel *amount : {m_balance, m_income, m_expense})
+        showHint(amount);
+}
+
+void InfoPanel::showHint(QLabel *amount)
+{
+    const auto hint = m_hints.constFind(amount);
+    const QFontMetrics metrics(amount->font());
+    if (metrics.horizontalAdvance(amount->text()) <= kWidth - 2 * kMargin) {
+        if (hint != m_hints.constEnd())
+            ui::setHint(amount, *hint);
+        else
+            amount->setToolTip(QString());
+        return;
+    }
+    // Wrapped over two lines: the tooltip shows the whole text on one, above the hint's own.
+    QString tip;
+    QString status;
+    if (hint != m_hints.constEnd()) {
+        const qsizetype bar = hint->indexOf(QLatin1Char('|'));
+        tip = bar < 0 ? *hint : hint->left(bar);
+        status = bar < 0 ? *hint : hint->mid(bar + 1);
+    }
+    amount->setToolTip(tip.isEmpty() ? amount->text() : amount->text() + QLatin1Char('\n') + tip);
+    amount->setStatusTip(status);
 }
 
 void InfoPanel::setRates(const QString &dollar, const QString &euro, const QString &pound, const QString &dateLine)

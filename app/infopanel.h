@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QHash>
 
 class QLabel;
 
@@ -36,6 +37,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The hint of an amount label, with the whole amount added when it does not fit one line.
+    void showHint(QLabel *amount);
+
+    QHash<QLabel *, QString> m_hints;
     QLabel *m_balance;
     QLabel *m_income;
     QLabel *m_expense;

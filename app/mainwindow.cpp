@@ -267,8 +267,9 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
     QAction *incomeExpense = menuItem(chartMenu, "N8", QStringLiteral("График расходов/доходов"),
                                       QStringLiteral("График динамического изменения доходов и расходов"), QString(),
                                       [this] { openChild(Child::IncomeExpenseChart); });
-    menuItem(chartMenu, "N101", QStringLiteral("График TOP расходов"),
-             QStringLiteral("Отображение самых внушительных расходов"), QString(), [this] { openChild(Child::TopChart); });
+    QAction *top = menuItem(chartMenu, "N101", QStringLiteral("График TOP расходов"),
+                            QStringLiteral("Отображение самых внушительных расходов"), QString(),
+                            [this] { openChild(Child::TopChart); });
     QAction *charts = action([incomeExpense] { incomeExpense->trigger(); });
     dropDown(addButton("ToolButton5", QStringLiteral("chart"),
                        QStringLiteral("Графика дохода и расхода|Просмотр и печать графика дохода и расхода, аналитика расхода"),
@@ -311,7 +312,8 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
                        action([about] { about->trigger(); })),
              helpMenu);
 
-    m_ledgerActions = {journal, expense, income, charts, rates};
+    // The chart menu's items have keys of their own: they wait for a ledger like the button.
+    m_ledgerActions = {journal, expense, income, charts, incomeExpense, top, rates};
 
     // Every command has a key of its own, the drop-down menus' items included; the actions
     // belong to the window so that their keys work while the menus are closed.

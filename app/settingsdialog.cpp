@@ -19,9 +19,61 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace app {
+
+// What a header field shows of the ledger, and what the user makes of it. A converted old
+// ledger may hold a longer password or description than the field takes: it is shown whole
+// and may be shortened or put back as it was, while what the user types is held to the
+// field's limit. OK writes a field only when its text differs from what it showed.
+class StoredText : public QValidator
+{
+public:
+    StoredText(QLineEdit *field, int limit)
+        : QValidator(field)
+        , m_field(field)
+        , m_limit(limit)
+    {
+        m_stored = m_previous = field->text();
+        connect(field, &QLineEdit::textChanged, this, [this](const QString &text) { m_previous = text; });
+        field->setValidator(this);
+    }
+
+    void show(const QString &stored)
+    {
+        m_stored = stored;
+        // The field's own limit would cut the value as it is put in.
+        m_field->setMaxLength(qMax(m_limit, int(stored.size())));
+        m_field->setText(stored);
+    }
+    bool isChanged() const { return m_field->text() != m_stored; }
+    // The field's text is what the ledger now holds.
+    void keep() { m_stored = m_field->text(); }
+
+    State validate(QString &input, int &) const override
+    {
+        return input.size() <= m_limit || input == m_stored || isShortened(input) ? Acceptable : Invalid;
+    }
+
+private:
+    // The previous text with one stretch taken out of it (Backspace, Delete, a cut).
+    bool isShortened(const QString &input) const
+    {
+        if (input.size() >= m_previous.size())
+            return false;
+        qsizetype head = 0;
+        while (head < input.size() && input.at(head) == m_previous.at(head))
+            ++head;
+        return QStringView(input).mid(head) == QStringView(m_previous).right(input.size() - head);
+    }
+
+    QLineEdit *m_field;
+    int m_limit;
+    QString m_stored;
+    QString m_previous;
+};
 
 SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
@@ -47,6 +99,8 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     m_file = fields.file;
     m_password = fields.password;
     m_description = fields.description;
+    m_storedPassword = new StoredText(m_password, m_password->maxLength());
+    m_storedDescription = new StoredText(m_description, m_description->maxLength());
     QPushButton *browseButton = fields.browse;
 
     auto *group = new QGroupBox(QStringLiteral("Интерфейс"), this);
@@ -95,9 +149,9 @@ void SettingsDialog::setLedgerFields(const QString &path, const std::optional<QS
 {
     m_file->setText(path);
     if (password)
-        m_password->setText(*password);
+        m_storedPassword->show(*password);
     if (description)
-        m_description->setText(*description);
+        m_storedDescription->show(*description);
 }
 
 QString SettingsDialog::description() const
@@ -107,13 +161,13 @@ QString SettingsDialog::description() const
 
 void SettingsDialog::setPasswordAndDescription(const QString &password, const QString &description)
 {
-    m_password->setText(password);
-    m_description->setText(description);
+    m_storedPassword->show(password);
+    m_storedDescription->show(description);
 }
 
 void SettingsDialog::browse()
 {
-    const QString chosen = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString()});
+    const QString chosen = ui::chooseFile({this, false, QStringLiteral("Файлы базы данных (*.tor)"), QString(), true});
     if (!chosen.isEmpty())
         m_file->setText(ledger::paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
 }
@@ -123,9 +177,18 @@ void SettingsDialog::save()
     m_store.writeText(QStringLiteral("db"), m_file->text());
     m_store.writeYesNo(QStringLiteral("inet"), m_internet->isChecked());
     m_store.writeYesNo(QStringLiteral("hint"), m_highlight->isChecked());
-    // With no ledger open there is no header to write into.
-    if (m_session.isOpen())
-        ledger::writeHeader(m_session.connection(), m_description->text(), m_password->text());
+    // With no ledger open there is no header to write into. What the user left as shown
+    // is not written back: a field that kept another ledger's value (this one's is NULL)
+    // stays out of this ledger.
+    if (m_session.isOpen()) {
+        const auto changed = [](StoredText *stored, QLineEdit *field) {
+            return stored->isChanged() ? std::optional<QString>(field->text()) : std::nullopt;
+        };
+        ledger::changeHeader(m_session.connection(), changed(m_storedDescription, m_description),
+                             changed(m_storedPassword, m_password));
+        m_storedPassword->keep();
+        m_storedDescription->keep();
+    }
     accept();
 }
 

@@ -18,7 +18,8 @@ void writeLines(const Connection &connection, qint64 journalId, const QVector<Ex
                                                      {QStringLiteral("price"), QVariant::fromValue(line.price)},
                                                      {QStringLiteral("counts"), QVariant::fromValue(line.counts)},
                                                      {QStringLiteral("doc"), line.document},
-                                                     {QStringLiteral("dates"), line.date}});
+                                                     // A line without a date keeps none.
+                                                     {QStringLiteral("dates"), line.date.isValid() ? QVariant(line.date) : QVariant()}});
     }
 }
 
@@ -39,8 +40,6 @@ void checkExpenseLine(const ExpenseLine &line)
 {
     Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("names"), line.name);
     Connection::checkText(QStringLiteral("Rashod"), QStringLiteral("doc"), line.document);
-    if (!line.date.isValid())
-        throw ConversionError(QStringLiteral("'' is not a valid date"));
     line.amount();
 }
 
@@ -156,11 +155,23 @@ LedgerHeader readHeader(const Connection &connection)
 
 void writeHeader(const Connection &connection, const QString &description, const QString &password)
 {
+    changeHeader(connection, description, password);
+}
+
+void changeHeader(const Connection &connection, const std::optional<QString> &description,
+                  const std::optional<QString> &password)
+{
+    Row values;
+    if (password)
+        values.append({QStringLiteral("pas"), *password});
+    if (description)
+        values.append({QStringLiteral("names"), *description});
+    if (values.isEmpty())
+        return;
     const QVariant id = connection.scalar(QStringLiteral("SELECT id FROM VelTor ORDER BY id LIMIT 1"));
     if (id.isNull())
         throw DatabaseError(QStringLiteral("В базе данных нет заголовка (таблица VelTor пуста)"));
-    connection.update(QStringLiteral("VelTor"), id.toLongLong(),
-                      {{QStringLiteral("pas"), password}, {QStringLiteral("names"), description}});
+    connection.update(QStringLiteral("VelTor"), id.toLongLong(), values);
 }
 
 Totals readTotals(const Connection &connection)

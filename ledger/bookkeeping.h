@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 // How entries are written into a ledger and read back as figures: the rules every window,
 // the benchmark and the tests share. Each write is one transaction: it is stored whole or
 // not at all.
@@ -24,14 +26,14 @@ struct ExpenseLine
     Money price;
     Money counts;
     QString document;
-    QDate date;
+    QDate date; // none on some lines of converted old ledgers
 
     // price x counts, rounded to four decimals, ties to even.
     Money amount() const { return price.times(counts); }
 };
 
-// Raises an error when the line could not be stored: a text too long for its column, an
-// amount beyond the money range, a missing date.
+// Raises an error when the line could not be stored: a text too long for its column or an
+// amount beyond the money range.
 void checkExpenseLine(const ExpenseLine &line);
 // Sum of the lines' amounts; raises ArithmeticError when it leaves the money range.
 Money batchTotal(const QVector<ExpenseLine> &lines);
@@ -69,6 +71,9 @@ struct LedgerHeader
 };
 LedgerHeader readHeader(const Connection &connection);
 void writeHeader(const Connection &connection, const QString &description, const QString &password);
+// Writes only the values given; the others stay as stored.
+void changeHeader(const Connection &connection, const std::optional<QString> &description,
+                  const std::optional<QString> &password);
 
 // The information panel's four figures; a sum over nothing counts as 0.
 struct Totals

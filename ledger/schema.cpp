@@ -224,19 +224,61 @@ QStringList viewStatements()
     return statements;
 }
 
+// The indexes over a line's amount (they must spell it as the views do to be used).
+QStringList amountIndexStatements()
+{
+    const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
+    return {
+        QStringLiteral("CREATE INDEX Rashod_amount ON Rashod(%1)").arg(amount),
+        QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount),
+    };
+}
+
 // Indexes that let the views find their rows and keep their order without sorting.
 QStringList indexStatements()
 {
     const QString ti = timeText(QStringLiteral("times"));
-    const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
+    return QStringList{
+               QStringLiteral("CREATE INDEX List_order ON List(dates, %1)").arg(ti),
+               QStringLiteral("CREATE INDEX List_month ON List(substr(dates, 6, 2), dates, %1)").arg(ti),
+               QStringLiteral("CREATE INDEX List_income ON List(dates, %1) WHERE %2").arg(ti, incomeTest(QStringLiteral("names"))),
+               QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)"),
+               QStringLiteral("CREATE INDEX Valuta_month ON Valuta(substr(dates, 6, 2))"),
+           }
+           + amountIndexStatements();
+}
+
+// Adds (sign 1) or takes away (sign -1) one contribution to a total; an overflowing total
+// refuses the write, as a sum over the rows would refuse to be taken.
+QString totalChange(const QString &kind, const QString &month, const QString &value, const QString &condition, int sign)
+{
+    const QString op = sign > 0 ? QStringLiteral("+") : QStringLiteral("-");
+    return QStringLiteral(
+               "SELECT RAISE(ABORT, 'integer overflow') WHERE (%4) AND"
+               " (SELECT typeof(suma %5 (%3)) FROM Itog WHERE kind = %1 AND month = %2) = 'real';"
+               " INSERT INTO Itog (kind, month, suma, n) SELECT %1, %2, %5(%3), %5 1 WHERE (%4)"
+               " ON CONFLICT (kind, month) DO UPDATE SET suma = suma + excluded.suma, n = n + excluded.n;")
+        .arg(kind, month, value, condition, op);
+}
+
+// The total L (expense line amounts per month number of the line's own date): what the
+// file holds, and the triggers that keep it.
+QStringList lineTotalStatements()
+{
+    const QString amount = amountExpression(QStringLiteral("%1.price"), QStringLiteral("%1.counts"));
+    const auto lineChanges = [&](const QString &row, int sign) {
+        return totalChange(QStringLiteral("'L'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row), amount.arg(row),
+                           QStringLiteral("(%1) IS NOT NULL AND %2.dates IS NOT NULL").arg(amount.arg(row), row), sign);
+    };
+    const QString amountOf = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
     return {
-        QStringLiteral("CREATE INDEX List_order ON List(dates, %1)").arg(ti),
-        QStringLiteral("CREATE INDEX List_month ON List(substr(dates, 6, 2), dates, %1)").arg(ti),
-        QStringLiteral("CREATE INDEX List_income ON List(dates, %1) WHERE %2").arg(ti, incomeTest(QStringLiteral("names"))),
-        QStringLiteral("CREATE INDEX Rashod_amount ON Rashod(%1)").arg(amount),
-        QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount),
-        QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)"),
-        QStringLiteral("CREATE INDEX Valuta_month ON Valuta(substr(dates, 6, 2))"),
+        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'L', substr(dates, 6, 2), sum(%1), count(%1)"
+                       " FROM Rashod WHERE dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
+            .arg(amountOf),
+        QStringLiteral("CREATE TRIGGER Rashod_total_insert AFTER INSERT ON Rashod BEGIN %1 END").arg(lineChanges("NEW", 1)),
+        QStringLiteral("CREATE TRIGGER Rashod_total_delete AFTER DELETE ON Rashod BEGIN %1 END").arg(lineChanges("OLD", -1)),
+        QStringLiteral("CREATE TRIGGER Rashod_total_update AFTER UPDATE OF price, counts, dates ON Rashod BEGIN %1%2 END")
+            .arg(lineChanges("OLD", -1), lineChanges("NEW", 1)),
     };
 }
 
@@ -248,55 +290,32 @@ QStringList totalStatements()
 {
     const QString listKind = QStringLiteral("CASE WHEN %1 THEN 'D' WHEN %2 THEN 'R' END")
                                  .arg(incomeTest(QStringLiteral("%1.names")), expenseTest(QStringLiteral("%1.names")));
-    const QString amount = amountExpression(QStringLiteral("%1.price"), QStringLiteral("%1.counts"));
-    // Adds (sign 1) or takes away (sign -1) one contribution; an overflowing total refuses the
-    // write, as a sum over the rows would refuse to be taken.
-    const auto change = [](const QString &kind, const QString &month, const QString &value, const QString &condition,
-                           int sign) {
-        const QString op = sign > 0 ? QStringLiteral("+") : QStringLiteral("-");
-        return QStringLiteral(
-                   "SELECT RAISE(ABORT, 'integer overflow') WHERE (%4) AND"
-                   " (SELECT typeof(suma %5 (%3)) FROM Itog WHERE kind = %1 AND month = %2) = 'real';"
-                   " INSERT INTO Itog (kind, month, suma, n) SELECT %1, %2, %5(%3), %5 1 WHERE (%4)"
-                   " ON CONFLICT (kind, month) DO UPDATE SET suma = suma + excluded.suma, n = n + excluded.n;")
-            .arg(kind, month, value, condition, op);
-    };
     const auto listChanges = [&](const QString &row, int sign) {
         const QString kind = listKind.arg(row);
         const QString notNull = QStringLiteral("%1.suma IS NOT NULL AND (%2) IS NOT NULL").arg(row, kind);
-        return change(kind, QStringLiteral("''"), row + QStringLiteral(".suma"), notNull, sign)
-               + change(QStringLiteral("'D'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row), row + QStringLiteral(".suma"),
-                        QStringLiteral("%1.suma IS NOT NULL AND %2 AND %1.dates IS NOT NULL")
-                            .arg(row, incomeTest(row + QStringLiteral(".names"))),
-                        sign);
+        return totalChange(kind, QStringLiteral("''"), row + QStringLiteral(".suma"), notNull, sign)
+               + totalChange(QStringLiteral("'D'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row),
+                             row + QStringLiteral(".suma"),
+                             QStringLiteral("%1.suma IS NOT NULL AND %2 AND %1.dates IS NOT NULL")
+                                 .arg(row, incomeTest(row + QStringLiteral(".names"))),
+                             sign);
     };
-    const auto lineChanges = [&](const QString &row, int sign) {
-        return change(QStringLiteral("'L'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row), amount.arg(row),
-                      QStringLiteral("(%1) IS NOT NULL AND %2.dates IS NOT NULL").arg(amount.arg(row), row), sign);
-    };
-    const QString amountOf = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-    return {
-        QStringLiteral("CREATE TABLE Itog (kind TEXT NOT NULL, month TEXT NOT NULL, suma INTEGER NOT NULL,"
-                       " n INTEGER NOT NULL, PRIMARY KEY (kind, month)) WITHOUT ROWID"),
-        // What the file already holds.
-        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT k, '', sum(suma), count(suma) FROM"
-                       " (SELECT %1 AS k, suma FROM List) WHERE k IS NOT NULL GROUP BY k")
-            .arg(listKind.arg(QStringLiteral("List"))),
-        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'D', substr(dates, 6, 2), sum(suma), count(suma)"
-                       " FROM List WHERE %1 AND dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
-            .arg(incomeTest(QStringLiteral("names"))),
-        QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'L', substr(dates, 6, 2), sum(%1), count(%1)"
-                       " FROM Rashod WHERE dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
-            .arg(amountOf),
-        QStringLiteral("CREATE TRIGGER List_total_insert AFTER INSERT ON List BEGIN %1 END").arg(listChanges("NEW", 1)),
-        QStringLiteral("CREATE TRIGGER List_total_delete AFTER DELETE ON List BEGIN %1 END").arg(listChanges("OLD", -1)),
-        QStringLiteral("CREATE TRIGGER List_total_update AFTER UPDATE OF names, suma, dates ON List BEGIN %1%2 END")
-            .arg(listChanges("OLD", -1), listChanges("NEW", 1)),
-        QStringLiteral("CREATE TRIGGER Rashod_total_insert AFTER INSERT ON Rashod BEGIN %1 END").arg(lineChanges("NEW", 1)),
-        QStringLiteral("CREATE TRIGGER Rashod_total_delete AFTER DELETE ON Rashod BEGIN %1 END").arg(lineChanges("OLD", -1)),
-        QStringLiteral("CREATE TRIGGER Rashod_total_update AFTER UPDATE OF price, counts, dates ON Rashod BEGIN %1%2 END")
-            .arg(lineChanges("OLD", -1), lineChanges("NEW", 1)),
-    };
+    return QStringList{
+               QStringLiteral("CREATE TABLE Itog (kind TEXT NOT NULL, month TEXT NOT NULL, suma INTEGER NOT NULL,"
+                              " n INTEGER NOT NULL, PRIMARY KEY (kind, month)) WITHOUT ROWID"),
+               // What the file already holds.
+               QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT k, '', sum(suma), count(suma) FROM"
+                              " (SELECT %1 AS k, suma FROM List) WHERE k IS NOT NULL GROUP BY k")
+                   .arg(listKind.arg(QStringLiteral("List"))),
+               QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'D', substr(dates, 6, 2), sum(suma), count(suma)"
+                              " FROM List WHERE %1 AND dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
+                   .arg(incomeTest(QStringLiteral("names"))),
+               QStringLiteral("CREATE TRIGGER List_total_insert AFTER INSERT ON List BEGIN %1 END").arg(listChanges("NEW", 1)),
+               QStringLiteral("CREATE TRIGGER List_total_delete AFTER DELETE ON List BEGIN %1 END").arg(listChanges("OLD", -1)),
+               QStringLiteral("CREATE TRIGGER List_total_update AFTER UPDATE OF names, suma, dates ON List BEGIN %1%2 END")
+                   .arg(listChanges("OLD", -1), listChanges("NEW", 1)),
+           }
+           + lineTotalStatements();
 }
 
 QStringList templateStatements()
@@ -344,7 +363,7 @@ QStringList templateStatements()
 
 int currentVersion()
 {
-    return 2;
+    return 3;
 }
 
 ColumnKind columnKind(const QString &column)
@@ -399,12 +418,19 @@ QString columnCaption(const QString &table, const QString &column)
 
 QString amountExpression(const QString &price, const QString &counts)
 {
-    // price x counts / 10000 in exact integers: split counts into whole units and a
-    // remainder so that no intermediate product leaves 64 bits before the result would.
-    const QString whole = QStringLiteral("(%1 * (%2 / 10000))").arg(price, counts);
-    const QString part = QStringLiteral("(%1 * (%2 % 10000))").arg(price, counts);
-    const QString base = QStringLiteral("(%1 + %2 / 10000)").arg(whole, part);
-    const QString rest = QStringLiteral("(%1 % 10000 * 2)").arg(part);
+    // price x counts / 10000 in exact integers. Price and quantity are each split into
+    // whole units and ten-thousandths; the four partial products then all carry the sign
+    // of the result and none is larger than it, so none leaves 64 bits unless the amount
+    // itself would (the program refuses such a line when it is added). Only the product
+    // of the two fractions has a remainder, which decides the rounding, ties to even.
+    const QString priceWhole = QStringLiteral("(%1 / 10000)").arg(price);
+    const QString pricePart = QStringLiteral("(%1 % 10000)").arg(price);
+    const QString countsWhole = QStringLiteral("(%1 / 10000)").arg(counts);
+    const QString countsPart = QStringLiteral("(%1 % 10000)").arg(counts);
+    const QString parts = QStringLiteral("(%1 * %2)").arg(pricePart, countsPart);
+    const QString base = QStringLiteral("(%1 * %2 * 10000 + %1 * %3 + %4 * %2 + %5 / 10000)")
+                             .arg(priceWhole, countsWhole, countsPart, pricePart, parts);
+    const QString rest = QStringLiteral("(%1 % 10000 * 2)").arg(parts);
     return QStringLiteral("(%1 + CASE WHEN %2 > 10000 OR (%2 = 10000 AND %1 % 2 <> 0) THEN 1"
                           " WHEN %2 < -10000 OR (%2 = -10000 AND %1 % 2 <> 0) THEN -1 ELSE 0 END)")
         .arg(base, rest);
@@ -426,6 +452,17 @@ QStringList upgradeStatements(int fromVersion)
         for (const ViewDefinition &view : viewDefinitions())
             statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
         statements << indexStatements() << totalStatements() << viewStatements();
+    } else if (fromVersion == 2) {
+        // Version 3 computes a line's amount without leaving 64 bits on the way (version 2
+        // could give a floating-point amount for prices near 92 billion roubles): whatever
+        // computes one is made anew, and the lines' month totals are summed again.
+        for (const ViewDefinition &view : viewDefinitions())
+            statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
+        statements << QStringLiteral("DROP INDEX IF EXISTS Rashod_amount") << QStringLiteral("DROP INDEX IF EXISTS Rashod_chart");
+        for (const char *trigger : {"Rashod_total_insert", "Rashod_total_delete", "Rashod_total_update"})
+            statements << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(trigger));
+        statements << QStringLiteral("DELETE FROM Itog WHERE kind = 'L'") << amountIndexStatements()
+                   << lineTotalStatements() << viewStatements();
     }
     return statements;
 }

@@ -349,6 +349,58 @@ private slots:
         QCOMPARE(loaded, QStringList());
     }
 
+    void aLineWithoutADateKeepsItsEmptyDate()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordExpenseBatch(c, {expenseLine("Чай", 1250000, 10000, "Чек 5", todayIso()),
+                                           expenseLine("Сахар", 50000, 20000, "", todayIso())});
+            // As a converted old ledger may hold it.
+            c.run("UPDATE Rashod SET dates = NULL WHERE names = 'Сахар'");
+        });
+        QTableView *grid = program.journalGrid();
+        QStringList loaded;
+        bool closed = false;
+        QVERIFY(driveExpenseDialog([&] { QTest::keyClick(grid, Qt::Key_Return); }, [&](ExpenseForm &f) {
+            loaded = f.lines();
+            f.addLine("Мёд", "300", "1");
+            f.ok->click();
+            closed = !f.dialog->isVisible();
+        }));
+        const QString today = shortDateOf(todayIso());
+        QCOMPARE(loaded, QStringList({"1|Чай|125|125|1|Чек 5|" + today, "2|Сахар|10|5|2||"}));
+        QCOMPARE(log.texts().join("\n"), QString());
+        QVERIFY(closed);
+        QCOMPARE(program.raw().rows("SELECT names, dates FROM Rashod ORDER BY id"),
+                 QStringList({"Чай|" + todayIso(), "Сахар|NULL", "Мёд|" + todayIso()}));
+        QCOMPARE(program.raw().rows("SELECT suma FROM List"), QStringList({"4350000"}));
+    }
+
+    void amountsNear92BillionAreExactEverywhere()
+    {
+        MessageLog log;
+        // A line of this month already: the month's total is kept.
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordExpenseBatch(c, {expenseLine("Хлеб", 500000, 10000, "", todayIso())});
+        });
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            f.addLine("Дом", "92250000001,2345", "0,9999");
+            f.ok->click();
+        }));
+        QCOMPARE(log.texts().join("\n"), QString());
+        // 92250000001,2345 x 0,9999 = 92240775001,23437655, to four places.
+        const QString amount = "922407750012344";
+        RawFile raw = program.raw();
+        QCOMPARE(raw.rows("SELECT typeof(suma), suma FROM ListRashodAll WHERE names = 'Дом'"),
+                 QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT typeof(Suma), Suma FROM TopRashodAll LIMIT 1"), QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT typeof(suma), suma FROM GrafRashod ORDER BY suma DESC LIMIT 1"),
+                 QStringList({"integer|" + amount}));
+        QCOMPARE(raw.rows("SELECT suma FROM List WHERE suma > 500000"), QStringList({amount}));
+        QCOMPARE(program.panelText("Label12"), QStringLiteral("Расход: 92240775051,23 руб."));
+        QCOMPARE(raw.rows("SELECT RashodM FROM Rashods"), QStringList({"922407750512344"}));
+    }
+
     void cancellingWritesNothing()
     {
         MessageLog log;

@@ -73,6 +73,41 @@ private slots:
         QCOMPARE(label(w, "Label1")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     }
 
+    void longAmountsStayWholeAndTheirTooltipsHoldThem()
+    {
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        {
+            auto c = ledger::Connection::open(path);
+            ledger::recordIncome(*c, "Зарплата", Money::fromTicks(4868847518680400), "", false);
+            ledger::recordExpenseBatch(*c, {{"дом", Money::fromTicks(2934423759340200), rub(1), "", QDate::currentDate()}});
+        }
+        Program program;
+        app::MainWindow &w = program.window();
+        const QStringList texts = {"баланс: 193442375934,02 руб.", "Доход: 486884751868,04 руб.",
+                                   "Расход: 293442375934,02 руб."};
+        const char *names[] = {"Label1", "Label11", "Label12"};
+        for (int i = 0; i < 3; ++i) {
+            QLabel *l = label(w, names[i]);
+            QCOMPARE(l->text(), texts.at(i));
+            // Every character of the text is drawn inside the label, and the label inside
+            // the panel.
+            QTRY_VERIFY(l->isVisible() && l->width() > 0);
+            const QRect room = l->contentsRect();
+            const QRect needed = l->fontMetrics().boundingRect(room, int(l->alignment()) | Qt::TextWordWrap, l->text());
+            QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+                     qPrintable(QString("%1: %2x%3 in %4x%5").arg(names[i]).arg(needed.width()).arg(needed.height())
+                                    .arg(room.width()).arg(room.height())));
+            QVERIFY2(l->parentWidget()->contentsRect().contains(l->geometry()), names[i]);
+            QVERIFY2(l->toolTip().contains(texts.at(i).section(' ', 1, 1)), qPrintable(l->toolTip()));
+        }
+        // A short amount keeps its plain tooltip (none while no rate is held).
+        ledger::deleteEntry(w.session().connection(), 1);
+        w.session().entriesChanged();
+        QCOMPARE(label(w, "Label11")->text(), QStringLiteral("Доход: 0,00 руб."));
+        QVERIFY(label(w, "Label11")->toolTip().isEmpty());
+    }
+
     void ratesFromTheBankGiveTheTooltips()
     {
         PageServer server;

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -450,6 +451,142 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("velTor"));
     }
 
+    void settingsShowTheWholeStoredHeaderAndWriteOnlyWhatIsChanged()
+    {
+        MessageLog log;
+        // A converted old ledger may hold more than the boxes take (15 and 25 characters).
+        const QString password = "старый-пароль-22-знака";
+        const QString description = "Домашняя бухгалтерия семьи Ивановых с 1998";
+        QVERIFY(password.size() == 22 && description.size() == 42);
+        const QString path = ledgerWithPassword(appFolder() + "vel.tor", password, description);
+        whenShown("TForm9", [&](QWidget *prompt) {
+            type(find<QLineEdit>(prompt, "Edit1"), password);
+            QTest::mouseClick(find<QPushButton>(prompt, "Button1"), Qt::LeftButton);
+        });
+        Program program;
+        app::MainWindow &w = program.window();
+        QVERIFY(!missedDialog());
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.windowTitle(), "velTor - " + description);
+        auto *settings = find<QDialog>(&w, "TForm7");
+        auto *passwordField = find<QLineEdit>(settings, "Edit1");
+        auto *descriptionField = find<QLineEdit>(settings, "Edit3");
+        auto *ok = find<QPushButton>(settings, "Button3");
+        QCOMPARE(passwordField->text(), password);
+        QCOMPARE(descriptionField->text(), description);
+        // OK with nothing changed keeps the header as it is.
+        ok->click();
+        QCOMPARE(RawFile(path).rows("SELECT names, pas FROM VelTor"), QStringList({description + "|" + password}));
+
+        // A ledger whose header holds NULLs: the fields keep what they held, and OK writes
+        // none of it into this ledger.
+        const QString other = appFolder() + "other.tor";
+        ledger::Connection::create(other);
+        RawFile(other).exec("UPDATE VelTor SET names = NULL, pas = NULL");
+        w.LoadDB(other);
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(passwordField->text(), password);
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names IS NULL, pas IS NULL FROM VelTor"), QStringList({"1|1"}));
+
+        // What the user types is held to the boxes' limits: nothing more is taken at the end
+        // of a long value, and a new value is cut at 15 and 25 characters.
+        descriptionField->end(false);
+        type(descriptionField, "!");
+        QCOMPARE(descriptionField->text(), description);
+        // It may be shortened, and put back as it was.
+        QTest::keyClick(descriptionField, Qt::Key_Backspace);
+        type(descriptionField, "9");
+        QCOMPARE(descriptionField->text(), description.chopped(1));
+        type(descriptionField, "8");
+        QCOMPARE(descriptionField->text(), description);
+        descriptionField->selectAll();
+        type(descriptionField, QString(30, QChar(0x0434)));
+        QCOMPARE(descriptionField->text(), QString(25, QChar(0x0434)));
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names, pas IS NULL FROM VelTor"), QStringList({QString(25, QChar(0x0434)) + "|1"}));
+        passwordField->selectAll();
+        type(passwordField, QString(20, 'p'));
+        QCOMPARE(passwordField->text(), QString(15, 'p'));
+        ok->click();
+        QCOMPARE(RawFile(other).rows("SELECT names, pas FROM VelTor"),
+                 QStringList({QString(25, QChar(0x0434)) + "|" + QString(15, 'p')}));
+        QCOMPARE(log.texts(), QStringList());
+
+        // The prompt takes a password as long as the ledger may hold.
+        const QString longest(30, QChar(0x044F));
+        RawFile(other).exec(QStringLiteral("UPDATE VelTor SET pas = '%1'").arg(longest));
+        whenShown("TForm9", [&](QWidget *prompt) {
+            type(find<QLineEdit>(prompt, "Edit1"), longest);
+            QTest::mouseClick(find<QPushButton>(prompt, "Button1"), Qt::LeftButton);
+        });
+        w.LoadDB(other);
+        QVERIFY(!missedDialog());
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(passwordField->text(), longest);
+    }
+
+    void passwordsShowStarsAndTheBrowseFilterNamesTheFilesOnly()
+    {
+        MessageLog log;
+        Program program;
+        app::MainWindow &w = program.window();
+        auto *settings = find<QDialog>(&w, "TForm7");
+        for (const char *dialog : {"TForm7", "TForm9", "TForm10"}) {
+            auto *field = find<QLineEdit>(find<QDialog>(&w, dialog), "Edit1");
+            field->setText("тайна");
+            QVERIFY2(field->displayText() == "*****", qPrintable(dialog + (": " + field->displayText())));
+        }
+
+        // The settings dialog names its files without their pattern; opening a ledger shows
+        // the pattern.
+        const auto filterShown = [](const std::function<void()> &browse) {
+            QString shown = "<no dialog>";
+            whenShown("OpenDialog1", [&shown](QWidget *dialog) {
+                auto *filter = find<QComboBox>(dialog, "fileTypeCombo");
+                shown = filter ? filter->currentText() : "<no filter box>";
+                static_cast<QDialog *>(dialog)->reject();
+            });
+            browse();
+            return shown;
+        };
+        QCOMPARE(filterShown([&] { find<QPushButton>(settings, "Button1")->click(); }),
+                 QStringLiteral("Файлы базы данных"));
+        QCOMPARE(filterShown([&] { find<QAction>(&w, "N2")->trigger(); }), QStringLiteral("Файлы базы данных (*.tor)"));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void chartKeysWaitForALedger()
+    {
+        MessageLog log;
+        Program program; // the creation at start-up is cancelled: no ledger
+        app::MainWindow &w = program.window();
+        const auto press = [&](const QKeySequence &key) {
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->window() == &w);
+            QTest::keySequence(QApplication::focusWidget(), key);
+        };
+        for (const char *name : {"N8", "N101"})
+            QVERIFY2(!find<QAction>(&w, name)->isEnabled(), name);
+        press(QKeySequence(Qt::CTRL | Qt::Key_G));
+        press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        QCOMPARE(w.mdiArea()->subWindowList().size(), 0);
+        QCOMPARE(log.texts(), QStringList());
+
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        w.LoadDB(path);
+        for (const char *name : {"N8", "N101"})
+            QVERIFY2(find<QAction>(&w, name)->isEnabled(), name);
+        press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        QStringList captions;
+        for (QMdiSubWindow *child : w.mdiArea()->subWindowList())
+            captions << child->windowTitle();
+        QVERIFY2(captions.contains("График TOP расходов"), qPrintable(captions.join(", ")));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
     void theStartUpLedgerComesFromTheSettings()
     {
         MessageLog log;
@@ -535,6 +672,12 @@ private slots:
         QCOMPARE(labelText(&about, "Label3"), QStringLiteral("Дата выпуска: 21.07.2008 г."));
         QCOMPARE(labelText(&about, "Label2"), QStringLiteral("Версия: 1.8 (build 240)"));
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе \"VelTor\""));
+        // Every line beside the picture but the name is in Tahoma 10.
+        for (const char *name : {"Label8", "Label2", "Label3", "Label1", "link1"}) {
+            const QFont font = find<QWidget>(&about, QLatin1String(name))->font();
+            QVERIFY2(font.family() == "Tahoma" && font.pointSize() == 10,
+                     qPrintable(QString("%1: %2 %3").arg(name, font.family()).arg(font.pointSize())));
+        }
     }
 
     // Last: the translation stays for the rest of the run.

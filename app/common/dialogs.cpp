@@ -34,9 +34,11 @@ QString chooseFile(const FileRequest &request)
     if (fileHandler())
         return fileHandler()(request);
     QFileDialog dialog(request.parent);
+    dialog.setObjectName(request.save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(request.filter);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, request.hidePattern);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
     // Replacing a file is refused later anyway; the question would only mislead.

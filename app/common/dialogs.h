@@ -16,6 +16,7 @@ struct FileRequest
     bool save = false;
     QString filter;        // "Файлы базы данных (*.tor)"
     QString defaultSuffix; // "tor"
+    bool hidePattern = false; // the filter shows its name alone, "Файлы базы данных"
 };
 
 // The chosen path, or an empty text when the user cancelled.

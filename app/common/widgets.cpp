@@ -151,6 +151,12 @@ QIcon icon(const QString &ownName, const QString &themeName)
     return QIcon::fromTheme(themeName, own);
 }
 
+void makePasswordField(QLineEdit *edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+
 void filterNumberKeys(QLineEdit *edit, bool comma)
 {
     edit->installEventFilter(new NumberKeyFilter(edit, comma));

@@ -40,6 +40,9 @@ void filterNumberKeys(QLineEdit *edit, bool comma = true);
 // picks a suggestion; Enter goes to the dialog's default button, the list open or not.
 void offerSuggestions(QComboBox *box, QAbstractItemModel *names);
 
+// A password field: each character shows as "*", whatever the style's own mark.
+void makePasswordField(QLineEdit *edit);
+
 // Tahoma at a point size (or the closest font the system has).
 QFont tahoma(int points, bool bold = false);
 

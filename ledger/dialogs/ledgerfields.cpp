@@ -17,7 +17,7 @@ LedgerFields makeLedgerFields(QWidget *container, bool tooltips)
     fields.browse = ui::browseButton(container, tooltips);
     fields.password = new QLineEdit(container);
     fields.password->setObjectName(QStringLiteral("Edit1"));
-    fields.password->setEchoMode(QLineEdit::Password);
+    ui::makePasswordField(fields.password);
     fields.password->setMaxLength(15);
     fields.description = new QLineEdit(container);
     fields.description->setObjectName(QStringLiteral("Edit3"));

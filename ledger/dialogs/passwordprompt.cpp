@@ -27,7 +27,7 @@ PasswordPrompt::PasswordPrompt(QWidget *parent)
     label->setObjectName(QStringLiteral("Label1"));
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("Edit1"));
-    m_field->setEchoMode(QLineEdit::Password);
+    ui::makePasswordField(m_field);
     m_field->setAccessibleName(label->text());
     label->setBuddy(m_field);
 
