@@ -240,6 +240,15 @@ QStringList indexStatements()
     };
 }
 
+// The version that brings the index of the price history: one item's purchases found by
+// its name, in date order (and by entry within a day, the index ending in the row id).
+constexpr int kItemIndexVersion = 3;
+
+QStringList itemIndexStatements()
+{
+    return {QStringLiteral("CREATE INDEX Rashod_item ON Rashod(names, dates)")};
+}
+
 // The four totals of the information panel, kept current by triggers in the file itself so
 // that they stay right whoever writes it: kind R (expense rows), D (income rows) over the
 // whole period (month '') and D per month number, L (expense line amounts) per month number
@@ -344,7 +353,12 @@ QStringList templateStatements()
 
 int currentVersion()
 {
-    return 2;
+    return kItemIndexVersion;
+}
+
+QString currentMonthCondition(const QString &dateColumn)
+{
+    return monthIs(dateColumn);
 }
 
 ColumnKind columnKind(const QString &column)
@@ -412,7 +426,7 @@ QString amountExpression(const QString &price, const QString &counts)
 
 QStringList createStatements()
 {
-    return tableStatements() + indexStatements() + totalStatements() + viewStatements() + templateStatements()
+    return tableStatements() + indexStatements() + itemIndexStatements() + totalStatements() + viewStatements() + templateStatements()
            + QStringList{QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId),
                          QStringLiteral("PRAGMA user_version = %1").arg(currentVersion())};
 }
@@ -427,6 +441,8 @@ QStringList upgradeStatements(int fromVersion)
             statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
         statements << indexStatements() << totalStatements() << viewStatements();
     }
+    if (fromVersion + 1 == kItemIndexVersion)
+        statements << itemIndexStatements();
     return statements;
 }
 
