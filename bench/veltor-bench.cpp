@@ -3,6 +3,7 @@
 #include "generate.h"
 #include "windows.h"
 
+#include "charts/chartdata.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
@@ -110,6 +111,14 @@ int main(int argc, char *argv[])
                              "GrafikValuta", "Kurs"})
         print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
               medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
+    // One item's price history, for the item bought most often (the worst case), and the
+    // item names the history window offers.
+    const QString item =
+        connection->scalar("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC LIMIT 1").toString();
+    print("price_history_purchases", double(charts::readPriceHistory(*connection, item, true).size()), "rows");
+    print("price_history_all", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, true); }), "ms");
+    print("price_history_month", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, false); }), "ms");
+    print("price_history_names", medianMs(runs, [&] { charts::readItemNames(*connection); }), "ms");
     connection.reset();
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);
