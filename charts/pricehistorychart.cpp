@@ -84,6 +84,9 @@ PriceHistoryChart::PriceHistoryChart(ledger::Session &session, QWidget *parent)
     plot().setLineMarkers(m_line, true);
     plot().chart()->legend()->hide();
     plot().setHorizontalTicks([this](double from, double to, double pixelsPerDay) {
+        // No purchase, no dates.
+        if (m_points.isEmpty())
+            return QVector<QPair<double, QString>>();
         const QFontMetricsF metrics(plot().textFont());
         const double width = metrics.horizontalAdvance(regional::shortDate(QDate(2000, 12, 28))) + 12;
         return dateTicks(m_baseDay, from, to, pixelsPerDay, width);

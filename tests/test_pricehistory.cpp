@@ -390,6 +390,7 @@ private slots:
         QCOMPARE(box->currentText(), QStringLiteral("МОЛОКО"));
         QVERIFY(window->points().isEmpty());
         QVERIFY(drawn(window).isEmpty());
+        QVERIFY(window->plot().horizontalLabels().isEmpty());
         QCOMPARE(figures(window), QStringList({"—", "—", "—", "—", "—", "0"}));
 
         // With the trailing space typed, the item spelt so.
