@@ -297,17 +297,21 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
     return runs;
 }
 
-QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod)
+QString priceHistoryStatement(bool wholePeriod)
 {
-    // Served by the index on (names, dates): the item's lines are found by name and come in
-    // date order, and within a date in row order, without a sort.
+    // Served by the index on (names, dates, id, price) alone: the item's lines are found by
+    // name and come in date order, and within a date in entry order, without a sort.
     QString sql = QStringLiteral("SELECT dates, price FROM Rashod WHERE names = ? AND dates IS NOT NULL"
                                  " AND price IS NOT NULL");
     if (!wholePeriod)
         sql += QStringLiteral(" AND ") + ledger::schema::currentMonthCondition(QStringLiteral("dates"));
-    sql += QStringLiteral(" ORDER BY dates, id");
+    return sql + QStringLiteral(" ORDER BY dates, id");
+}
+
+QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod)
+{
     QVector<PricePoint> points;
-    connection.forEachRow(sql, {item}, [&points](const ledger::StoredRow &row) {
+    connection.forEachRow(priceHistoryStatement(wholePeriod), {item}, [&points](const ledger::StoredRow &row) {
         const qint64 when = dateKey(row.text(0));
         bool empty = false;
         const qint64 ticks = row.integer(1, &empty);

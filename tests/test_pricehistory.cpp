@@ -479,8 +479,21 @@ private slots:
     {
         Workspace ws;
         const QString path = ws.newLedger();
-        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates"}));
+        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates", "id", "price"}));
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
+    }
+
+    void theHistoryIsReadFromTheIndexAloneWithoutASort()
+    {
+        Workspace ws;
+        RawFile raw(ws.newLedger());
+        for (const bool whole : {true, false}) {
+            const QString plan = raw.rows(QStringLiteral("EXPLAIN QUERY PLAN ")
+                                          + QString(charts::priceHistoryStatement(whole)).replace("?", "'Чай'"))
+                                     .join('\n');
+            QVERIFY2(plan.contains("USING COVERING INDEX Rashod_item (names=?"), qPrintable(plan));
+            QVERIFY2(!plan.contains("TEMP B-TREE"), qPrintable(plan));
+        }
     }
 
     void aLedgerOfThePreviousVersionGetsTheIndexAndKeepsItsRows()
@@ -501,7 +514,7 @@ private slots:
 
         auto connection = ledger::Connection::open(path);
         QCOMPARE(raw.value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
-        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates"}));
+        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates", "id", "price"}));
         const QMap<QString, QStringList> after = contents(path);
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
@@ -520,7 +533,7 @@ private slots:
         const QMap<QString, QStringList> before = contents(path);
         auto connection = ledger::Connection::open(path);
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
-        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates"}));
+        QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates", "id", "price"}));
         const QMap<QString, QStringList> after = contents(path);
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
