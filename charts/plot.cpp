@@ -235,6 +235,11 @@ void Plot::setLineMarkers(int line, bool on)
     m_lines[line].markers = on;
 }
 
+void Plot::setLineThinWhenDense(int line, bool on)
+{
+    m_lines[line].thinWhenDense = on;
+}
+
 const QVector<double> &Plot::lineValues(int line) const
 {
     return m_lines.at(line).values;
@@ -473,6 +478,10 @@ void Plot::fitLines()
             runs.append(std::move(trace));
         // Markers closer than a few pixels would merge into a band.
         const bool markers = line.markers && runs.size() == 1 && runs.first().size() * 6 <= columns;
+        qsizetype drawn = 0;
+        for (const QVector<QPointF> &run : runs)
+            drawn += run.size();
+        const int width = line.thinWhenDense && drawn > columns ? 1 : line.width;
         while (line.series.size() < runs.size())
             newRun(line);
         for (int i = 0; i < line.series.size(); ++i) {
@@ -481,6 +490,11 @@ void Plot::fitLines()
             const bool lone = i < runs.size() && (runs.at(i).size() == 1 || markers);
             if (series->pointsVisible() != lone)
                 series->setPointsVisible(lone);
+            if (series->pen().width() != width) {
+                QPen pen = series->pen();
+                pen.setWidth(width);
+                series->setPen(pen);
+            }
             if (i < runs.size())
                 series->replace(runs.at(i));
             else if (series->count() > 0)

@@ -80,6 +80,9 @@ public:
     void setLinePoints(int line, QVector<QPointF> points);
     // A marker at each point while the points drawn are few enough to tell apart.
     void setLineMarkers(int line, bool on);
+    // A pen of one pixel while the line has more points than pixel columns: a band that
+    // dense looks the same, and a wider line costs many times as much to draw.
+    void setLineThinWhenDense(int line, bool on);
     // The Qt series that draw the line now: one per unbroken run, the first carrying the
     // legend entry (and existing even when the line is empty).
     QList<QLineSeries *> lineSeries(int line) const;
@@ -131,6 +134,7 @@ private:
         QVector<QPointF> points; // when the line has places of its own
         bool ownPlaces = false;
         bool markers = false;
+        bool thinWhenDense = false;
         QList<QLineSeries *> series;
     };
 

@@ -82,6 +82,7 @@ PriceHistoryChart::PriceHistoryChart(ledger::Session &session, QWidget *parent)
 
     m_line = plot().addLine(QStringLiteral("Цена"), QColor(0, 92, 170), 2, QStringLiteral("Series1"));
     plot().setLineMarkers(m_line, true);
+    plot().setLineThinWhenDense(m_line, true);
     plot().chart()->legend()->hide();
     plot().setHorizontalTicks([this](double from, double to, double pixelsPerDay) {
         // No purchase, no dates.

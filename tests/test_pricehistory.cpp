@@ -446,6 +446,39 @@ private slots:
         }
     }
 
+    void aLongHistoryIsDrawnThinFromAFewPointsAColumn()
+    {
+        Ledger data;
+        data.buy("Бензин", 50, "2010-01-01");
+        // 20,000 purchases, one every few hours over nine years, at prices that swing.
+        data.raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)"
+                      " INSERT INTO Rashod (kod, names, price, counts, doc, dates)"
+                      " SELECT 1, 'Бензин', 400000 + (i * 7919) % 300000, 10000, 'чек',"
+                      " datetime('2010-01-02', '+' || (i * 4) || ' hours') FROM n");
+        Program program;
+        auto *window = open<charts::PriceHistoryChart>(program);
+        QVERIFY(window);
+        QCOMPARE(window->points().size(), 20001);
+        const int columns = int(window->plot().chart()->plotArea().width());
+        QVERIFY(columns > 100);
+        const QList<QPointF> points = drawn(window);
+        QVERIFY(points.size() <= 4 * columns + 2);
+        QVERIFY(points.size() > columns);
+        QLineSeries *line = window->plot().lineSeries(window->priceLine()).first();
+        QVERIFY(!line->pointsVisible());
+        QCOMPARE(line->pen().width(), 1);
+        QCOMPARE(figure(window, "PurchaseCount"), QStringLiteral("20001"));
+        QCOMPARE(figure(window, "FirstPrice"), QStringLiteral("50,00 руб."));
+
+        // Zoomed in on a few days, the points are few again: the line is drawn whole, wide,
+        // with a marker at every purchase.
+        const double day = window->points().at(5000).day() - double(window->baseDay());
+        window->plot().horizontalAxis()->setRange(day, day + 2);
+        QTRY_COMPARE(line->pen().width(), 2);
+        QVERIFY(line->pointsVisible());
+        QVERIFY(drawn(window).size() <= 16);
+    }
+
     void switchingThePeriodKeepsTheItem()
     {
         MessageLog log;
