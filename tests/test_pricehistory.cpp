@@ -556,13 +556,23 @@ private slots:
         QCOMPARE(raw.value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
     }
 
-    void theOldestLedgerIsBroughtUpThroughEveryStep()
+    void olderLedgersAreBroughtUpThroughEveryStep_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("version");
+        QTest::newRow("version 1") << QStringLiteral("ledger-v1.tor") << 1;
+        QTest::newRow("version 2") << QStringLiteral("ledger-v2.tor") << 2;
+    }
+
+    void olderLedgersAreBroughtUpThroughEveryStep()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, version);
         Workspace ws;
         const QString path = ws.path("old.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v1.tor"), path));
+        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/") + file, path));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), 1);
+        QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), version);
         const QMap<QString, QStringList> before = contents(path);
         auto connection = ledger::Connection::open(path);
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
