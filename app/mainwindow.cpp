@@ -11,6 +11,7 @@
 #include "app/common/dialogs.h"
 #include "app/common/widgets.h"
 #include "charts/incomeexpensechart.h"
+#include "charts/pricehistorychart.h"
 #include "charts/rateschart.h"
 #include "charts/topexpenseschart.h"
 #include "entries/expensedialog.h"
@@ -114,7 +115,8 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
                        {Child::Report, QStringLiteral("Отчёт расходов/доходов")},
                        {Child::IncomeExpenseChart, QStringLiteral("График расхода и дохода")},
                        {Child::TopChart, QStringLiteral("График TOP расходов")},
-                       {Child::RatesChart, QStringLiteral("График изменения курса валют")}};
+                       {Child::RatesChart, QStringLiteral("График изменения курса валют")},
+                       {Child::PriceHistory, charts::PriceHistoryChart::kCaption}};
 
     m_session.setBalanceRefresher([this] { GetBalans(); });
     connect(m_panel, &InfoPanel::journalRequested, this, ui::guarded(this, [this] {
@@ -270,6 +272,9 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
     QAction *top = menuItem(chartMenu, "N101", QStringLiteral("График TOP расходов"),
                             QStringLiteral("Отображение самых внушительных расходов"), QString(),
                             [this] { openChild(Child::TopChart); });
+    QAction *prices = menuItem(chartMenu, "N11", QStringLiteral("История цен"),
+                               QStringLiteral("Как менялась цена товара или услуги от покупки к покупке"), QString(),
+                               [this] { openChild(Child::PriceHistory); });
     QAction *charts = action([incomeExpense] { incomeExpense->trigger(); });
     dropDown(addButton("ToolButton5", QStringLiteral("chart"),
                        QStringLiteral("Графика дохода и расхода|Просмотр и печать графика дохода и расхода, аналитика расхода"),
@@ -313,7 +318,7 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
              helpMenu);
 
     // The chart menu's items have keys of their own: they wait for a ledger like the button.
-    m_ledgerActions = {journal, expense, income, charts, incomeExpense, top, rates};
+    m_ledgerActions = {journal, expense, income, charts, incomeExpense, top, rates, prices};
 
     // Every command has a key of its own, the drop-down menus' items included; the actions
     // belong to the window so that their keys work while the menus are closed.
@@ -326,6 +331,7 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
         {"N9", QKeySequence(Qt::CTRL | Qt::Key_F9)},          {"N10", QKeySequence(Qt::CTRL | Qt::Key_L)},
         {"ToolButton15", QKeySequence(Qt::CTRL | Qt::Key_F10)}, {"ToolButton12", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
         {"N3", QKeySequence(Qt::Key_F1)},                     {"N5", QKeySequence(Qt::SHIFT | Qt::Key_F1)},
+        {"N11", QKeySequence(Qt::CTRL | Qt::Key_H)},
     };
     for (const auto &[name, key] : keys) {
         QAction *command = findChild<QAction *>(QLatin1String(name));
@@ -383,6 +389,7 @@ void MainWindow::registerChartWindows()
     m_childFactories[Child::IncomeExpenseChart] = [this] { return new charts::IncomeExpenseChart(m_session); };
     m_childFactories[Child::TopChart] = [this] { return new charts::TopExpensesChart(m_session); };
     m_childFactories[Child::RatesChart] = [this] { return new charts::RatesChart(m_session); };
+    m_childFactories[Child::PriceHistory] = [this] { return new charts::PriceHistoryChart(m_session); };
 }
 
 void MainWindow::restoreGeometryFromStore()

@@ -42,7 +42,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    enum class Child { Journal, Report, IncomeExpenseChart, TopChart, RatesChart };
+    enum class Child { Journal, Report, IncomeExpenseChart, TopChart, RatesChart, PriceHistory };
 
     explicit MainWindow(SettingsStore &store, QWidget *parent = nullptr);
     ~MainWindow() override;

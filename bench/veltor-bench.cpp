@@ -3,6 +3,7 @@
 #include "generate.h"
 #include "windows.h"
 
+#include "charts/chartdata.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
@@ -76,6 +77,8 @@ int main(int argc, char *argv[])
     parser.addOption({"runs", "Runs per figure; the median is printed.", "K", "5"});
     parser.addOption({"ledger", "Use (or keep) the generated ledger at this path.", "path"});
     parser.addOption({"store-only", "Time the store alone, without the windows."});
+    parser.addOption({"direct", "Write a new ledger with straight SQL in one transaction, as another tool would,"
+                                " rather than through the write path."});
     parser.process(application);
 
     const int rows = parser.value("rows").toInt();
@@ -94,8 +97,13 @@ int main(int argc, char *argv[])
     if (!QFile::exists(path)) {
         QElapsedTimer clock;
         clock.start();
-        bench::generateLedger(path, rows);
-        print("generate", clock.elapsed() / 1000.0, "s");
+        if (parser.isSet("direct")) {
+            bench::writeLedgerDirectly(path, rows);
+            print("generate_direct", clock.elapsed() / 1000.0, "s");
+        } else {
+            bench::generateLedger(path, rows);
+            print("generate", clock.elapsed() / 1000.0, "s");
+        }
     }
     auto connection = ledger::Connection::open(path);
     print("journal_rows", connection->scalar("SELECT count(*) FROM List").toDouble(), "rows");
@@ -110,6 +118,14 @@ int main(int argc, char *argv[])
                              "GrafikValuta", "Kurs"})
         print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
               medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
+    // One item's price history, for the item bought most often (the worst case), and the
+    // item names the history window offers.
+    const QString item =
+        connection->scalar("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC LIMIT 1").toString();
+    print("price_history_purchases", double(charts::readPriceHistory(*connection, item, true).size()), "rows");
+    print("price_history_all", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, true); }), "ms");
+    print("price_history_month", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, false); }), "ms");
+    print("price_history_names", medianMs(runs, [&] { charts::readItemNames(*connection); }), "ms");
     connection.reset();
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);

@@ -176,6 +176,30 @@ void timeWindows(const QString &path, int runs, const Report &report)
     chart("chart_top_all", Child::TopChart, true);
     chart("chart_rates_all", Child::RatesChart, false);
 
+    // The price history window: opened on its newest item, and then the item bought most
+    // often picked in its item box, each until drawn.
+    chart("chart_price_history_open", Child::PriceHistory, false);
+    {
+        const QString item = window.session()
+                                 .connection()
+                                 .scalar(QStringLiteral("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC"
+                                                        " LIMIT 1"))
+                                 .toString();
+        closeChildren(window);
+        QMdiSubWindow *open = window.openChild(Child::PriceHistory);
+        waitStarted(open);
+        auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox2"));
+        std::vector<double> picks;
+        for (int i = 0; i < runs; ++i) {
+            picks.push_back(ms([&] {
+                box->setEditText(item);
+                emit box->textActivated(item);
+                paint(open);
+            }));
+        }
+        report("chart_price_history_item", median(picks), "ms");
+    }
+
     std::vector<double> names;
     for (int i = 0; i < runs; ++i)
         names.push_back(ms([&] { window.session().fillItemNames(1000); }));
@@ -183,7 +207,8 @@ void timeWindows(const QString &path, int runs, const Report &report)
 
     // Every window open at once, each on its whole period.
     closeChildren(window);
-    for (Child kind : {Child::Journal, Child::Report, Child::IncomeExpenseChart, Child::TopChart, Child::RatesChart}) {
+    for (Child kind : {Child::Journal, Child::Report, Child::IncomeExpenseChart, Child::TopChart, Child::RatesChart,
+                       Child::PriceHistory}) {
         QMdiSubWindow *open = window.openChild(kind);
         waitStarted(open);
         if (auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox1"))) {

@@ -6,8 +6,10 @@
 #include "ledger/regional.h"
 #include "ledger/schema.h"
 
+#include <QCollator>
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -293,6 +295,195 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
     }
     endRun();
     return runs;
+}
+
+QString priceHistoryStatement(bool wholePeriod)
+{
+    // Served by the index on (names, dates, id, price) alone: the item's lines are found by
+    // name and come in date order, and within a date in entry order, without a sort.
+    QString sql = QStringLiteral("SELECT dates, price FROM Rashod WHERE names = ? AND dates IS NOT NULL"
+                                 " AND price IS NOT NULL");
+    if (!wholePeriod)
+        sql += QStringLiteral(" AND ") + ledger::schema::currentMonthCondition(QStringLiteral("dates"));
+    return sql + QStringLiteral(" ORDER BY dates, id");
+}
+
+QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod)
+{
+    QVector<PricePoint> points;
+    connection.forEachRow(priceHistoryStatement(wholePeriod), {item}, [&points](const ledger::StoredRow &row) {
+        const qint64 when = dateKey(row.text(0));
+        bool empty = false;
+        const qint64 ticks = row.integer(1, &empty);
+        // A date the engine let through but that names no day cannot stand on a time axis.
+        if (when != SeriesTable::kNoLabel && !empty)
+            points.append({when, ledger::Money::fromTicks(ticks)});
+        return true;
+    });
+    return points;
+}
+
+QStringList readItemNames(const ledger::Connection &connection)
+{
+    // One step through the index per name rather than a walk over every line: a ledger of
+    // millions of lines has a few hundred names.
+    const QString sql = QStringLiteral(
+        "WITH RECURSIVE item(name) AS (SELECT min(names) FROM Rashod WHERE names > ''"
+        " UNION ALL SELECT (SELECT min(names) FROM Rashod WHERE names > item.name) FROM item"
+        " WHERE item.name IS NOT NULL) SELECT name FROM item WHERE name IS NOT NULL");
+    QStringList names;
+    connection.forEachRow(sql, {}, [&names](const ledger::StoredRow &row) {
+        names << QString::fromUtf8(row.text(0));
+        return true;
+    });
+    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
+    std::stable_sort(names.begin(), names.end(), [&collator](const QString &a, const QString &b) {
+        const int order = collator.compare(a, b);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
+}
+
+QString newestItemName(const ledger::Connection &connection)
+{
+    return connection.scalar(QStringLiteral("SELECT names FROM ListR WHERE names <> '' LIMIT 1")).toString();
+}
+
+PriceFigures priceFigures(const QVector<PricePoint> &points)
+{
+    PriceFigures figures;
+    figures.purchases = int(points.size());
+    if (points.isEmpty())
+        return figures;
+    figures.first = points.first().price;
+    figures.last = points.last().price;
+    figures.lowest = figures.highest = figures.first;
+    for (const PricePoint &point : points) {
+        figures.lowest = std::min(figures.lowest, point.price);
+        figures.highest = std::max(figures.highest, point.price);
+    }
+    const qint64 first = figures.first.ticks();
+    if (first == 0)
+        return figures;
+    // Hundredths of a per cent, exactly, ties to even; from a negative first price the sign
+    // still tells a rise from a fall.
+    const __int128 difference = __int128(figures.last.ticks()) - first;
+    const __int128 magnitude = first < 0 ? -__int128(first) : __int128(first);
+    const __int128 hundredths = ledger::divideRoundHalfEven(difference * 10000, magnitude);
+    const __int128 ticks = hundredths * 100;
+    if (ticks <= std::numeric_limits<qint64>::max() && ticks >= std::numeric_limits<qint64>::min())
+        figures.change = ledger::Money::fromTicks(qint64(ticks));
+    return figures;
+}
+
+QString percentText(ledger::Money percent)
+{
+    const QString number = regional::amountText(percent);
+    return (percent > ledger::Money() ? QStringLiteral("+") : QString()) + number + QChar(0x00A0) + QLatin1Char('%');
+}
+
+QVector<QPair<double, QString>> dateTicks(qint64 baseDay, double from, double to, double pixelsPerDay,
+                                          double labelPixels)
+{
+    QVector<QPair<double, QString>> ticks;
+    if (!(to >= from) || !(pixelsPerDay > 0.0) || !std::isfinite(from) || !std::isfinite(to))
+        return ticks;
+    const double needed = std::max(labelPixels, 1.0) / pixelsPerDay; // days between labels
+    const qint64 firstDay = baseDay + qint64(std::ceil(from - 1e-9));
+    const qint64 lastDay = baseDay + qint64(std::floor(to + 1e-9));
+    const auto add = [&](qint64 julianDay) {
+        const double position = double(julianDay - baseDay);
+        if (position >= from - 1e-9 && position <= to + 1e-9)
+            ticks.append({position, regional::shortDate(QDate::fromJulianDay(julianDay))});
+    };
+
+    // The shortest month has 28 days and a year 365: labels of a step never stand closer.
+    for (const int days : {1, 2, 7, 14}) {
+        if (days >= needed) {
+            for (qint64 day = firstDay; day <= lastDay; ++day) {
+                if (day % days == 0)
+                    add(day);
+            }
+            return ticks;
+        }
+    }
+    const QDate start = QDate::fromJulianDay(firstDay);
+    const QDate end = QDate::fromJulianDay(lastDay);
+    for (const int months : {1, 2, 3, 6}) {
+        if (months * 28 >= needed) {
+            for (QDate month(start.year(), start.month(), 1); month <= end; month = month.addMonths(1)) {
+                if ((month.year() * 12 + month.month() - 1) % months == 0)
+                    add(month.toJulianDay());
+            }
+            return ticks;
+        }
+    }
+    int years = 1;
+    for (int index = 0; index < 12; ++index) {
+        static const int factors[3] = {1, 2, 5};
+        years = factors[index % 3] * int(std::pow(10, index / 3));
+        if (years * 365.0 >= needed)
+            break;
+    }
+    for (int year = start.year(); year <= end.year() + 1; ++year) {
+        if (year % years == 0)
+            add(QDate(year, 1, 1).toJulianDay());
+    }
+    return ticks;
+}
+
+QVector<QPointF> visibleTrace(const QVector<QPointF> &points, double from, double to, int columns)
+{
+    QVector<QPointF> shown;
+    const int count = int(points.size());
+    if (count == 0 || !(to >= from))
+        return shown;
+    const auto byX = [](const QPointF &p, double x) { return p.x() < x; };
+    int first = int(std::lower_bound(points.begin(), points.end(), from, byX) - points.begin()) - 1;
+    int last = int(std::upper_bound(points.begin(), points.end(), to,
+                                    [](double x, const QPointF &p) { return x < p.x(); })
+                   - points.begin());
+    first = std::clamp(first, 0, count - 1);
+    last = std::clamp(last, 0, count - 1);
+    if (first > last)
+        return shown;
+    columns = std::max(columns, 1);
+    if (last - first + 1 <= 4 * columns) {
+        shown.reserve(last - first + 1);
+        for (int i = first; i <= last; ++i)
+            shown.append(points[i]);
+        return shown;
+    }
+
+    const double span = to > from ? to - from : 1.0;
+    // The neighbours outside the range stand in columns of their own.
+    const auto columnOf = [&](double x) {
+        if (x < from)
+            return -1;
+        if (x > to)
+            return columns;
+        return std::min(columns - 1, int(std::floor((x - from) / span * columns)));
+    };
+    int i = first;
+    while (i <= last) {
+        const int column = columnOf(points[i].x());
+        int lowAt = i, highAt = i, end = i;
+        while (end + 1 <= last && columnOf(points[end + 1].x()) == column) {
+            ++end;
+            if (points[end].y() < points[lowAt].y())
+                lowAt = end;
+            if (points[end].y() > points[highAt].y())
+                highAt = end;
+        }
+        int previous = -1;
+        for (const int pick : {i, std::min(lowAt, highAt), std::max(lowAt, highAt), end}) {
+            if (pick != previous)
+                shown.append(points[pick]);
+            previous = pick;
+        }
+        i = end + 1;
+    }
+    return shown;
 }
 
 } // namespace charts

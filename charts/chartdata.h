@@ -12,7 +12,10 @@
 
 #include <functional>
 
+#include <optional>
+
 namespace ledger {
+class Connection;
 class Dataset;
 }
 
@@ -78,5 +81,60 @@ bool valueRange(const QVector<const QVector<double> *> &series, double *low, dou
 // within one column is too narrow to be seen and is bridged. The points just outside the
 // range are kept so that lines reach the edges.
 QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double from, double to, int columns);
+
+// One purchase of an item: when (seconds from Julian day 0, the time of day when the line
+// has one) and the price of one unit.
+struct PricePoint
+{
+    qint64 when = 0;
+    ledger::Money price;
+
+    double day() const { return double(when) / 86400.0; }
+    friend bool operator==(const PricePoint &a, const PricePoint &b) { return a.when == b.when && a.price == b.price; }
+};
+
+// The purchases of the item named exactly `item` (letter case and spaces as given), in date
+// order and, within one date, in the order they were entered; over the whole period or the
+// current month (the line's own date). Lines without a date or a price are left out.
+QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod);
+// Its statement, with the item name as its one parameter.
+QString priceHistoryStatement(bool wholePeriod);
+
+// The item names of the expense lines, each once, empty ones left out, in the Russian
+// alphabetical order (a name and its capitalised twin side by side, both kept).
+QStringList readItemNames(const ledger::Connection &connection);
+// The item of the newest expense line, or an empty text.
+QString newestItemName(const ledger::Connection &connection);
+
+// What the price history says in figures.
+struct PriceFigures
+{
+    int purchases = 0;
+    ledger::Money first;
+    ledger::Money lowest;
+    ledger::Money highest;
+    ledger::Money last;
+    // From the first price to the last, in per cent to two decimals; none when the first
+    // price is 0.
+    std::optional<ledger::Money> change;
+};
+PriceFigures priceFigures(const QVector<PricePoint> &points);
+
+// "+9,89 %", "-12,50 %", "0,00 %".
+QString percentText(ledger::Money percent);
+
+// The labels of a time axis whose unit is a day and whose position 0 is `baseDay` (a
+// Julian day), between `from` and `to`: dates in the short form at one step of 1, 2, 7 or
+// 14 days, 1, 2, 3 or 6 months, or 1, 2, 5, 10... years, the first step whose labels stand
+// at least `labelPixels` apart at `pixelsPerDay`. Days are counted from the base, months
+// and years from their first day.
+QVector<QPair<double, QString>> dateTicks(qint64 baseDay, double from, double to, double pixelsPerDay,
+                                          double labelPixels);
+
+// The points of a line through points in the order of their x (several may share one x)
+// that stand for it between `from` and `to` over `columns` pixel columns: all of them when
+// they are few, otherwise each column's first, lowest, highest and last. The points just
+// outside the range are kept so that the line reaches the edges.
+QVector<QPointF> visibleTrace(const QVector<QPointF> &points, double from, double to, int columns);
 
 } // namespace charts

@@ -30,7 +30,7 @@ ChartWindow::ChartWindow(ledger::Session &session, const WindowLook &look, QWidg
     QPalette background = content->palette();
     background.setColor(QPalette::Window, look.whiteBackground ? QColor(Qt::white) : background.color(QPalette::Button));
     content->setPalette(background);
-    auto *layout = new QVBoxLayout(content);
+    auto *layout = m_layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
@@ -73,6 +73,11 @@ ChartWindow::ChartWindow(ledger::Session &session, const WindowLook &look, QWidg
 }
 
 ChartWindow::~ChartWindow() = default;
+
+void ChartWindow::addBelowChart(QWidget *widget)
+{
+    m_layout->addWidget(widget);
+}
 
 bool ChartWindow::wholePeriod() const
 {

@@ -9,6 +9,7 @@
 class QChartView;
 class QComboBox;
 class QToolBar;
+class QVBoxLayout;
 
 namespace ledger {
 class Session;
@@ -59,9 +60,13 @@ protected:
     // Reads the period's rows from the ledger and fills the chart.
     virtual void load(bool wholePeriod) = 0;
     ledger::Session &session() { return m_session; }
+    // For a window with more to show: its toolbar, and a strip under the chart.
+    QToolBar *toolBar() const { return m_toolBar; }
+    void addBelowChart(QWidget *widget);
 
 private:
     ledger::Session &m_session;
+    QVBoxLayout *m_layout = nullptr;
     QToolBar *m_toolBar = nullptr;
     QComboBox *m_period = nullptr;
     QChartView *m_view = nullptr;

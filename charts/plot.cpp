@@ -216,6 +216,28 @@ QLineSeries *Plot::newRun(Line &line)
 void Plot::setLineValues(int line, QVector<double> values)
 {
     m_lines[line].values = std::move(values);
+    m_lines[line].ownPlaces = false;
+    m_lines[line].points.clear();
+}
+
+void Plot::setLinePoints(int line, QVector<QPointF> points)
+{
+    Line &l = m_lines[line];
+    l.values.clear();
+    for (const QPointF &point : points)
+        l.values.append(point.y());
+    l.points = std::move(points);
+    l.ownPlaces = true;
+}
+
+void Plot::setLineMarkers(int line, bool on)
+{
+    m_lines[line].markers = on;
+}
+
+void Plot::setLineThinWhenDense(int line, bool on)
+{
+    m_lines[line].thinWhenDense = on;
 }
 
 const QVector<double> &Plot::lineValues(int line) const
@@ -241,6 +263,11 @@ void Plot::setHorizontal(double from, double to, int count, std::function<QStrin
     m_count = count;
     m_label = std::move(label);
     m_fit = fit;
+}
+
+void Plot::setHorizontalTicks(TickRule rule)
+{
+    m_ticks = std::move(rule);
 }
 
 void Plot::setHorizontalGrid(bool on)
@@ -291,6 +318,20 @@ QVector<AxisLabel> Plot::horizontalLabels() const
     const QRectF area = m_chart->plotArea();
     const double from = m_x->min();
     const double to = m_x->max();
+    if (m_ticks && area.width() > 0 && to > from) {
+        const QFontMetricsF metrics(textFont());
+        const double chartWidth = m_chart->size().width();
+        double lastRight = -std::numeric_limits<double>::infinity();
+        for (const auto &[position, text] : m_ticks(from, to, area.width() / (to - from))) {
+            const double width = metrics.horizontalAdvance(text);
+            const double left = toPixel(position, 0).x() - width / 2;
+            if (left >= 0 && left + width <= chartWidth && left >= lastRight + kLabelGap) {
+                shown.append({position, text, QRectF(left, area.bottom() + 4, width, metrics.height())});
+                lastRight = left + width;
+            }
+        }
+        return shown;
+    }
     if (!m_label || m_count == 0 || area.width() <= 0 || !(to > from))
         return shown;
     const int first = std::max(0, int(std::ceil(from - 1e-9)));
@@ -430,15 +471,30 @@ void Plot::fitLines()
 {
     const int columns = std::max(1, int(m_chart->plotArea().width()));
     for (Line &line : m_lines) {
-        const QVector<QVector<QPointF>> runs = visiblePoints(line.values, m_x->min(), m_x->max(), columns);
+        QVector<QVector<QPointF>> runs;
+        if (!line.ownPlaces)
+            runs = visiblePoints(line.values, m_x->min(), m_x->max(), columns);
+        else if (QVector<QPointF> trace = visibleTrace(line.points, m_x->min(), m_x->max(), columns); !trace.isEmpty())
+            runs.append(std::move(trace));
+        // Markers closer than a few pixels would merge into a band.
+        const bool markers = line.markers && runs.size() == 1 && runs.first().size() * 6 <= columns;
+        qsizetype drawn = 0;
+        for (const QVector<QPointF> &run : runs)
+            drawn += run.size();
+        const int width = line.thinWhenDense && drawn > columns ? 1 : line.width;
         while (line.series.size() < runs.size())
             newRun(line);
         for (int i = 0; i < line.series.size(); ++i) {
             QLineSeries *series = line.series.at(i);
             // A line through one point draws nothing; a lone point shows as a dot.
-            const bool lone = i < runs.size() && runs.at(i).size() == 1;
+            const bool lone = i < runs.size() && (runs.at(i).size() == 1 || markers);
             if (series->pointsVisible() != lone)
                 series->setPointsVisible(lone);
+            if (series->pen().width() != width) {
+                QPen pen = series->pen();
+                pen.setWidth(width);
+                series->setPen(pen);
+            }
             if (i < runs.size())
                 series->replace(runs.at(i));
             else if (series->count() > 0)

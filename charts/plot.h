@@ -75,6 +75,14 @@ public:
     // Its value per position, NaN where a row has no value.
     void setLineValues(int line, QVector<double> values);
     const QVector<double> &lineValues(int line) const;
+    // A line through points of their own horizontal place, in the order of it (several may
+    // share one place), rather than one value per position.
+    void setLinePoints(int line, QVector<QPointF> points);
+    // A marker at each point while the points drawn are few enough to tell apart.
+    void setLineMarkers(int line, bool on);
+    // A pen of one pixel while the line has more points than pixel columns: a band that
+    // dense looks the same, and a wider line costs many times as much to draw.
+    void setLineThinWhenDense(int line, bool on);
     // The Qt series that draw the line now: one per unbroken run, the first carrying the
     // legend entry (and existing even when the line is empty).
     QList<QLineSeries *> lineSeries(int line) const;
@@ -82,6 +90,10 @@ public:
     // The horizontal range of the whole chart (zoom undone) and the labels of positions
     // 0 .. count-1.
     void setHorizontal(double from, double to, int count, std::function<QString(int)> label, LabelFit fit);
+    // Horizontal labels from a rule instead of one per position (a time axis): the places and
+    // texts between `from` and `to` at so many pixels per unit; overlapping ones are left out.
+    using TickRule = std::function<QVector<QPair<double, QString>>(double from, double to, double pixelsPerUnit)>;
+    void setHorizontalTicks(TickRule rule);
     // Draws a vertical grid line at every horizontal label shown.
     void setHorizontalGrid(bool on);
 
@@ -119,6 +131,10 @@ private:
         QColor colour;
         int width = 1;
         QVector<double> values;
+        QVector<QPointF> points; // when the line has places of its own
+        bool ownPlaces = false;
+        bool markers = false;
+        bool thinWhenDense = false;
         QList<QLineSeries *> series;
     };
 
@@ -137,6 +153,7 @@ private:
     int m_count = 0;
     std::function<QString(int)> m_label;
     LabelFit m_fit = LabelFit::SkipOverlapping;
+    TickRule m_ticks;
     RangeRule m_rule;
     double m_step = 1.0;
     bool m_refitting = false;

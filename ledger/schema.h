@@ -12,6 +12,10 @@ inline constexpr int kApplicationId = 0x76546F72;
 // PRAGMA user_version written by this program; older files are upgraded when opened.
 int currentVersion();
 
+// The current-month condition on a date column: the same month number as today's, in any
+// year, as the views test it.
+QString currentMonthCondition(const QString &dateColumn);
+
 enum class ColumnKind { Plain, Money, Date, Time };
 // Kind of a table or view output column, by name without regard to letter case.
 ColumnKind columnKind(const QString &column);

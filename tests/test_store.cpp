@@ -572,11 +572,23 @@ private slots:
         agree("refused");
     }
 
-    void aLedgerOfThePreviousVersionIsUpgradedWithoutLoss()
+    void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("version");
+        // Version 1: no kept totals, no indexes; version 2: lines in every month, no
+        // index for the month's largest lines.
+        QTest::newRow("version 1") << QStringLiteral("ledger-v1.tor") << 1;
+        QTest::newRow("version 2") << QStringLiteral("ledger-v2.tor") << 2;
+    }
+
+    void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, version);
         Workspace ws;
         const QString path = ws.path("old.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v1.tor"), path));
+        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/") + file, path));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         // Every view and table as the stock engine shows it, before and after.
         const auto contents = [&] {
@@ -591,14 +603,26 @@ private slots:
             }
             return all;
         };
-        QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), 1);
+        QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), version);
         const QMap<QString, QStringList> before = contents();
+        if (version == 2) // lines in every month: this month's top is never empty
+            QVERIFY(!before.value("TopRashod").isEmpty());
         auto connection = Connection::open(path);
         RawFile raw(path);
         QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
         const QMap<QString, QStringList> after = contents();
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
+        // The month's largest lines still come largest first, now read off an index.
+        const QStringList top = raw.rows("SELECT Suma FROM TopRashod");
+        for (int i = 1; i < top.size(); ++i)
+            QVERIFY2(top[i - 1].toLongLong() >= top[i].toLongLong(), qPrintable(top.mid(i - 1, 2).join(" < ")));
+        const QString plan = raw.rows("EXPLAIN QUERY PLAN SELECT * FROM TopRashod LIMIT 100").join('\n');
+        QVERIFY2(!plan.contains("TEMP B-TREE"), qPrintable(plan));
+        // The upgraded file has what a new ledger has: indexes, triggers and views alike.
+        const QString objects = QStringLiteral("SELECT type, name, sql FROM sqlite_master"
+                                               " WHERE type IN ('index', 'trigger', 'view') ORDER BY name");
+        QCOMPARE(raw.rows(objects), RawFile(ws.newLedger()).rows(objects));
         // And the upgraded file goes on keeping its totals.
         const Totals was = readTotals(*connection);
         recordIncome(*connection, "Премия", rub(10), "", false);
@@ -613,7 +637,7 @@ private slots:
         // number (922407750012345.0 where it is 922407750012344), the month's total too.
         Workspace ws;
         const QString path = ws.path("v2.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v2.tor"), path));
+        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v2-amounts.tor"), path));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), 2);
         auto connection = Connection::open(path);
