@@ -5,6 +5,7 @@
 #include "ledger/error.h"
 #include "ledger/regional.h"
 #include "ledger/schema.h"
+#include "ledger/uint128.h"
 
 #include <QCollator>
 #include <QDate>
@@ -366,13 +367,14 @@ PriceFigures priceFigures(const QVector<PricePoint> &points)
     if (first == 0)
         return figures;
     // Hundredths of a per cent, exactly, ties to even; from a negative first price the sign
-    // still tells a rise from a fall.
-    const __int128 difference = __int128(figures.last.ticks()) - first;
-    const __int128 magnitude = first < 0 ? -__int128(first) : __int128(first);
-    const __int128 hundredths = ledger::divideRoundHalfEven(difference * 10000, magnitude);
-    const __int128 ticks = hundredths * 100;
-    if (ticks <= std::numeric_limits<qint64>::max() && ticks >= std::numeric_limits<qint64>::min())
-        figures.change = ledger::Money::fromTicks(qint64(ticks));
+    // still tells a rise from a fall. The difference of two amounts may need 64 bits unsigned.
+    const qint64 last = figures.last.ticks();
+    const bool fell = last < first;
+    const quint64 difference = fell ? quint64(first) - quint64(last) : quint64(last) - quint64(first);
+    const ledger::UInt128 hundredths =
+        ledger::UInt128::product(difference, 10000).dividedRoundingHalfEven(ledger::magnitude(first));
+    if (const auto ticks = ledger::signedValue(fell, hundredths.times(100)))
+        figures.change = ledger::Money::fromTicks(*ticks);
     return figures;
 }
 

@@ -56,7 +56,7 @@ Money Money::operator-(Money other) const
 Money Money::times(Money other) const
 {
     const UInt128 product = UInt128::product(magnitude(m_ticks), magnitude(other.m_ticks));
-    return checked((m_ticks < 0) != (other.m_ticks < 0), product.dividedRoundingHalfEven(quint32(Scale)));
+    return checked((m_ticks < 0) != (other.m_ticks < 0), product.dividedRoundingHalfEven(quint64(Scale)));
 }
 
 Money Money::rounded(int decimals) const

@@ -21,8 +21,8 @@ struct Parts
 // 64-bit range, and writing a value must never fail, so the magnitude has 128 bits.
 Parts split(bool negative, ledger::UInt128 magnitude)
 {
-    quint32 fraction = 0;
-    const ledger::UInt128 whole = magnitude.dividedBy(quint32(Money::Scale), fraction);
+    quint64 fraction = 0;
+    const ledger::UInt128 whole = magnitude.dividedBy(quint64(Money::Scale), fraction);
     return {negative && magnitude != ledger::UInt128(), whole.low, fraction};
 }
 

@@ -30,27 +30,46 @@ UInt128 UInt128::times(quint32 factor) const
     return {high * factor + lowPart.high, lowPart.low};
 }
 
-UInt128 UInt128::dividedBy(quint32 divisor, quint32 &remainder) const
+UInt128 UInt128::dividedBy(quint64 divisor, quint64 &remainder) const
 {
-    // Long division by 32-bit digits from the top; what is carried stays below the divisor.
-    const quint32 digits[4] = {quint32(high >> 32), quint32(high & kLow32), quint32(low >> 32), quint32(low & kLow32)};
-    quint32 quotient[4] = {};
-    quint64 carried = 0;
-    for (int i = 0; i < 4; ++i) {
-        const quint64 current = (carried << 32) | digits[i];
-        quotient[i] = quint32(current / divisor);
-        carried = current % divisor;
+    if (divisor <= kLow32) {
+        // Long division by 32-bit digits from the top; what is carried stays below the divisor.
+        const quint64 digits[4] = {high >> 32, high & kLow32, low >> 32, low & kLow32};
+        quint64 quotient[4] = {};
+        quint64 carried = 0;
+        for (int i = 0; i < 4; ++i) {
+            const quint64 current = (carried << 32) | digits[i];
+            quotient[i] = current / divisor;
+            carried = current % divisor;
+        }
+        remainder = carried;
+        return {(quotient[0] << 32) | quotient[1], (quotient[2] << 32) | quotient[3]};
     }
-    remainder = quint32(carried);
-    return {(quint64(quotient[0]) << 32) | quotient[1], (quint64(quotient[2]) << 32) | quotient[3]};
+    // A divisor of more than 32 bits: bit by bit. The remainder may need a 65th bit for a
+    // moment; it is then certainly at least the divisor, and the subtraction wraps back.
+    UInt128 quotient;
+    quint64 rest = 0;
+    for (int bit = 127; bit >= 0; --bit) {
+        const bool carry = (rest >> 63) != 0;
+        const quint64 next = bit >= 64 ? (high >> (bit - 64)) & 1 : (low >> bit) & 1;
+        rest = (rest << 1) | next;
+        quotient = {(quotient.high << 1) | (quotient.low >> 63), quotient.low << 1};
+        if (carry || rest >= divisor) {
+            rest -= divisor;
+            quotient.low |= 1;
+        }
+    }
+    remainder = rest;
+    return quotient;
 }
 
-UInt128 UInt128::dividedRoundingHalfEven(quint32 divisor) const
+UInt128 UInt128::dividedRoundingHalfEven(quint64 divisor) const
 {
-    quint32 remainder = 0;
+    quint64 remainder = 0;
     const UInt128 quotient = dividedBy(divisor, remainder);
-    const quint64 twice = quint64(remainder) * 2;
-    if (twice > divisor || (twice == divisor && (quotient.low & 1) != 0))
+    // remainder * 2 against the divisor, without letting the double leave 64 bits.
+    const quint64 other = divisor - remainder;
+    if (remainder > other || (remainder == other && (quotient.low & 1) != 0))
         return quotient.plus(1);
     return quotient;
 }

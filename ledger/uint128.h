@@ -24,9 +24,9 @@ struct UInt128
     UInt128 plus(quint64 value) const;
     UInt128 times(quint32 factor) const;
     // The quotient by 0 < divisor; the remainder goes to `remainder`.
-    UInt128 dividedBy(quint32 divisor, quint32 &remainder) const;
+    UInt128 dividedBy(quint64 divisor, quint64 &remainder) const;
     // The quotient rounded to the nearest integer, ties to even.
-    UInt128 dividedRoundingHalfEven(quint32 divisor) const;
+    UInt128 dividedRoundingHalfEven(quint64 divisor) const;
 
     friend constexpr bool operator==(UInt128 a, UInt128 b) { return a.high == b.high && a.low == b.low; }
     friend constexpr bool operator!=(UInt128 a, UInt128 b) { return !(a == b); }

@@ -139,12 +139,21 @@ private slots:
         QCOMPARE(UInt128::product(0xFFFFFFFFu, 0xFFFFFFFFu), UInt128(0xFFFFFFFE00000001u));
         QCOMPARE(UInt128(all).plus(1), UInt128(1, 0));
         QCOMPARE(UInt128(1, 0).times(10), UInt128(10, 0));
-        quint32 remainder = 0;
+        quint64 remainder = 0;
         QCOMPARE(UInt128(1, 0).dividedBy(10, remainder), UInt128(1844674407370955161u)); // 2^64 / 10
-        QCOMPARE(remainder, 6u);
+        QCOMPARE(remainder, quint64(6));
         QCOMPARE(UInt128(all - 1, 1).dividedBy(0xFFFFFFFFu, remainder),
                  UInt128(0x100000000u, 0xFFFFFFFEFFFFFFFFu)); // (2^64-1)^2 / (2^32-1) = (2^64-1)(2^32+1)
-        QCOMPARE(remainder, 0u);
+        QCOMPARE(remainder, quint64(0));
+        // A divisor of more than 32 bits: (2^64-1)^2 / (2^64-1), and 2^127 / (2^63 + 1) = 2^64 - 2, 2 left.
+        QCOMPARE(UInt128(all - 1, 1).dividedBy(all, remainder), UInt128(all));
+        QCOMPARE(remainder, quint64(0));
+        QCOMPARE(UInt128(quint64(1) << 63, 0).dividedBy((quint64(1) << 63) + 1, remainder),
+                 UInt128(0xFFFFFFFFFFFFFFFEu));
+        QCOMPARE(remainder, quint64(2));
+        QCOMPARE(UInt128(3).dividedRoundingHalfEven(all - 1), UInt128(0));
+        QCOMPARE(UInt128(all).dividedRoundingHalfEven(all - 1), UInt128(1));
+        QCOMPARE(UInt128(1, 0).dividedRoundingHalfEven(quint64(1) << 33), UInt128(quint64(1) << 31));
         QCOMPARE(UInt128(25).dividedRoundingHalfEven(10), UInt128(2));
         QCOMPARE(UInt128(35).dividedRoundingHalfEven(10), UInt128(4));
         QCOMPARE(UInt128(36).dividedRoundingHalfEven(10), UInt128(4));
