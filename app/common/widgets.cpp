@@ -81,50 +81,60 @@ private:
     bool m_comma;
 };
 
-// Enter in a box with suggestions, and in its open suggestion list, goes to the dialog (its
-// default button) with the text as typed. Left to the box, Enter would make it look the
-// text up in its list without regard to letter case and take the listed spelling.
+// Enter in the open suggestion list, with no suggestion chosen in it, goes to the dialog (its
+// default button) with the text as typed; the list alone would only close.
 class SuggestionKeys : public QObject
 {
 public:
-    explicit SuggestionKeys(QComboBox *box) : QObject(box), m_box(box) {}
+    SuggestionKeys(QComboBox *box, QAbstractItemView *list) : QObject(box), m_box(box), m_list(list) {}
 
-    bool eventFilter(QObject *watched, QEvent *event) override
+    bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() != QEvent::KeyPress)
             return false;
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || m_list->currentIndex().isValid())
             return false;
-        QAbstractItemView *list = m_box->completer()->popup();
-        // A suggestion the user moved to is picked, as the list does it.
-        if (watched == list && list->isVisible() && list->currentIndex().isValid())
-            return false;
-        list->hide();
+        m_list->hide();
         QKeyEvent enter(QEvent::KeyPress, key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
         QCoreApplication::sendEvent(m_box->window(), &enter);
-        key->accept();
         return true;
     }
 
 private:
     QComboBox *m_box;
+    QAbstractItemView *m_list;
 };
 
 } // namespace
 
 void offerSuggestions(QComboBox *box, QAbstractItemModel *names)
 {
+    // The box itself gets no completer: with a completer that ignores letter case, the box
+    // looks the text up in its list the same way on Enter and when it loses the focus, and
+    // takes the listed spelling. Without one it only ever matches the exact text. The
+    // suggestions come from a completer of the box's line edit, driven as the line edit
+    // drives its own.
+    box->setCompleter(nullptr);
+    QLineEdit *edit = box->lineEdit();
     auto *completer = new QCompleter(names, box);
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchStartsWith);
-    box->setCompleter(completer);
-    auto *keys = new SuggestionKeys(box);
-    box->installEventFilter(keys);
-    box->lineEdit()->installEventFilter(keys);
+    completer->setWidget(edit);
+    QObject::connect(edit, &QLineEdit::textEdited, completer, [completer](const QString &text) {
+        completer->setCompletionPrefix(text);
+        if (text.isEmpty())
+            completer->popup()->hide();
+        else
+            completer->complete();
+    });
+    // A suggestion the user picks replaces the text.
+    QObject::connect(completer, qOverload<const QString &>(&QCompleter::activated), box,
+                     [box](const QString &text) { box->setEditText(text); });
     // After the list's own filter, so that this one sees the keys first.
-    completer->popup()->installEventFilter(keys);
+    QAbstractItemView *list = completer->popup();
+    list->installEventFilter(new SuggestionKeys(box, list));
 }
 
 void setHint(QWidget *widget, const QString &hint, bool withTooltip)
