@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -414,6 +415,8 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A rate download under way would keep the program alive until it gives up.
+    m_rates.cancel();
     m_store.writeNumber(QStringLiteral("Width"), width());
     m_store.writeNumber(QStringLiteral("Height"), height());
     m_store.writeNumber(QStringLiteral("windowState"), windowState() == Qt::WindowNoState ? 0 : 1);
@@ -470,6 +473,12 @@ void MainWindow::showConnectionMessage(const QString &path, const ledger::Connec
 
 void MainWindow::LoadDB(const QString &path)
 {
+    if (const std::exception_ptr panelError = openLedger(path, true))
+        std::rethrow_exception(panelError);
+}
+
+std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
+{
     // The rate fetch lets events run while it waits and then writes into the open ledger:
     // that ledger must not be closed under it.
     if (m_rates.isUpdating())
@@ -483,7 +492,7 @@ void MainWindow::LoadDB(const QString &path)
     // A ledger of the earlier format is converted first, when the user agrees.
     if (jet::isJetFile(path) && !convertEarlierFormat(path)) {
         noLedger();
-        return;
+        return {};
     }
 
     // 3: connect.
@@ -493,7 +502,7 @@ void MainWindow::LoadDB(const QString &path)
     } catch (const ledger::ConnectionError &error) {
         noLedger();
         showConnectionMessage(path, error);
-        return;
+        return {};
     }
     // 4: the journal and the header. A file that fails here is no usable ledger: it is
     // closed again, and the error is reported.
@@ -508,13 +517,16 @@ void MainWindow::LoadDB(const QString &path)
 
     // 5: the ledger's own password. A refused ledger is closed again at once, so that no
     // command can reach it.
-    if (!header.password.isEmpty()) {
+    if (askPassword && !header.password.isEmpty()) {
         const QString typed = m_password->ask(header.password);
         if (typed != header.password) {
             noLedger();
-            return;
+            return {};
         }
     }
+
+    // The panel's refresh asks for the day's rates once for this ledger.
+    m_ratesAsked = false;
 
     // 6: show that something is happening.
     BusyCursor busy;
@@ -522,7 +534,8 @@ void MainWindow::LoadDB(const QString &path)
     QCoreApplication::processEvents();
 
     // 7: the panel's figures. A failure there (a rate page that cannot be read, say) is
-    // reported once the ledger is fully open, rather than leaving it half open.
+    // handed back, to be reported once the ledger is fully open, rather than leaving it half
+    // open.
     std::exception_ptr balanceError;
     try {
         GetBalans();
@@ -540,8 +553,7 @@ void MainWindow::LoadDB(const QString &path)
     setLedgerCaption(m_settings->description()); // 12
     statusBar()->clearMessage();   // 13
     openChild(Child::Journal);
-    if (balanceError)
-        std::rethrow_exception(balanceError);
+    return balanceError;
 }
 
 bool MainWindow::convertEarlierFormat(const QString &path)
@@ -591,20 +603,40 @@ void MainWindow::NewDB()
                                 .arg(QDir::toNativeSeparators(path)));
     }
     ledger::Connection::create(path);
-    LoadDB(path);
-    ledger::writeHeader(m_session.connection(), m_create->description(), m_create->password());
-    // The header changed after LoadDB read it: show the new description and keep the new
-    // values in the settings dialog, so that its next OK does not wipe them.
-    m_settings->setPasswordAndDescription(m_create->password(), m_create->description());
-    setLedgerCaption(m_create->description());
+    // The header goes in before the ledger opens: nothing that fails while it opens (the
+    // day's rates, say) may cost the user the password and description just typed. A file
+    // that cannot take them is no new ledger and goes again, so that OK can be tried anew.
+    try {
+        ledger::writeHeader(*ledger::Connection::open(path), m_create->description(), m_create->password());
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+    // The password is the one just typed: it is not asked for.
+    if (const std::exception_ptr panelError = openLedger(path, false)) {
+        // The ledger is open; the create dialog closes first, then the failure is shown.
+        QTimer::singleShot(0, this, [this, panelError] { ui::guard(this, [&] { std::rethrow_exception(panelError); }); });
+    }
 }
 
 void MainWindow::GetBalans()
 {
     // Step 2 before the figures: the rates decide the hints.
     const ledger::Totals totals = ledger::readTotals(m_session.connection());
-    if (m_rates.dollar() == 0.0)
-        GetValuts();
+    // While no rate is held the refresh asks for them, but once per opening of the ledger:
+    // a bank that gives none must not cost every recorded entry the attempts, their waits
+    // and the error box. With the internet setting off nothing is asked yet.
+    // A failed fetch is raised once the figures are shown: they must not stay those of the
+    // ledger opened before.
+    std::exception_ptr ratesError;
+    if (m_rates.dollar() == 0.0 && !m_ratesAsked) {
+        m_ratesAsked = m_store.readYesNo(QStringLiteral("inet"), true);
+        try {
+            GetValuts();
+        } catch (...) {
+            ratesError = std::current_exception();
+        }
+    }
 
     const ledger::Money balance = totals.balance();
     QColor colour = palette().color(QPalette::WindowText);
@@ -628,6 +660,8 @@ void MainWindow::GetBalans()
         };
         m_panel->setHints(hint(balance), hint(totals.monthIncome), hint(totals.monthExpenses));
     }
+    if (ratesError)
+        std::rethrow_exception(ratesError);
 }
 
 void MainWindow::setLedgerCaption(const QString &description)
@@ -641,7 +675,8 @@ void MainWindow::GetValuts()
     if (!m_session.isOpen())
         return;
     const auto outcome = m_rates.update(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true));
-    if (outcome == rates::RateKeeper::Outcome::Off || outcome == rates::RateKeeper::Outcome::Busy)
+    using Outcome = rates::RateKeeper::Outcome;
+    if (outcome == Outcome::Off || outcome == Outcome::Busy || outcome == Outcome::Cancelled)
         return;
     m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QPointer>
 
+#include <exception>
 #include <functional>
 
 class QAction;
@@ -83,6 +84,9 @@ private:
     void createToolDialogs();
     void registerEntryWindows();
     void registerChartWindows();
+    // LoadDB's steps. A failure of the panel's refresh leaves the ledger open and is handed
+    // back; every other failure closes it and is raised.
+    std::exception_ptr openLedger(const QString &path, bool askPassword);
     void setLedgerCommandsEnabled(bool enabled);
     void noLedger();
     void showConnectionMessage(const QString &path, const ledger::ConnectionError &error);
@@ -110,6 +114,8 @@ private:
     bool m_centred = false;
     // The three current rates and the panel's rate lines.
     rates::RateKeeper m_rates;
+    // The panel's refresh has asked for the rates since the ledger was opened.
+    bool m_ratesAsked = false;
 
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;

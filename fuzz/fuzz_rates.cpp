@@ -1,6 +1,8 @@
-// libFuzzer target: random bytes as the bank's page, through the decoders and the rate cut.
+// libFuzzer target: random bytes as the bank's page, through the decoders and the rate cut,
+// and as the bank's XML service.
 // Besides the sanitizers' findings it checks what the cut and the decoders promise.
 #include "rates/page.h"
+#include "rates/xmldaily.h"
 
 #include "ledger/error.h"
 
@@ -60,5 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     cutEverything(utf8);
     cutEverything(cp1251);
     cutEverything(page);
+
+    // Rates from the XML service are all three, and above zero.
+    if (const auto xml = rates::readDailyXml(bytes.mid(newline + 1), contentType))
+        require(xml->dollar > ledger::Money() && xml->euro > ledger::Money() && xml->pound > ledger::Money());
     return 0;
 }
