@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStatusBar>
 
 namespace app {
@@ -28,7 +29,7 @@ BackupCommands::BackupCommands(MainWindow &window)
 
 void BackupCommands::takeDaily(const QString &ledgerPath)
 {
-    const QString key = QDir(ledgerPath).absolutePath() + QLatin1Char('|') + m_folder.today().toString(Qt::ISODate);
+    const QString key = QFileInfo(ledgerPath).absoluteFilePath() + QLatin1Char('|') + m_folder.today().toString(Qt::ISODate);
     if (m_reported.contains(key))
         return;
     try {
