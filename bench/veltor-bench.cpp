@@ -4,6 +4,7 @@
 #include "generate.h"
 #include "windows.h"
 
+#include "ledger/backup.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/csvexport.h"
 #include "ledger/database.h"
@@ -117,6 +118,14 @@ int main(int argc, char *argv[])
                              "GrafikValuta", "Kurs"})
         print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
               medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
+    // The day's copy of the ledger, as the first opening of a day writes it.
+    const QString copy = scratch.filePath("copy.tor");
+    print("backup_copy", medianMs(qMin(runs, 3), [&] {
+              QFile::remove(copy);
+              ledger::backup::writeCopy(path, copy);
+          }), "ms");
+    QFile::remove(copy);
+
     // The CSV export of the whole journal and of every expense line, as the windows' command
     // writes them (the progress callback included, never cancelling).
     const QString csv = scratch.filePath("export.csv");

@@ -36,7 +36,7 @@ QString engineMessage(sqlite3 *db)
 Handle openEngine(const QString &path, int flags)
 {
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     Handle handle(db, sqlite3_close_v2);
     if (rc != SQLITE_OK)
         throw BackupError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, engineMessage(db)));

@@ -21,7 +21,9 @@
 #include <QTreeWidget>
 
 #include <csignal>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 using namespace testing;
 using namespace ledger::backup;
@@ -78,6 +80,7 @@ QByteArray nextLine(QProcess &process)
     return process.readLine().trimmed();
 }
 
+#ifdef Q_OS_UNIX
 // A file may grow no further than this while it lives: writes beyond fail as on a full disk.
 class FileSizeLimit
 {
@@ -95,6 +98,7 @@ public:
 private:
     rlimit m_saved {};
 };
+#endif
 
 QSet<QDate> dailyDaysIn(const QString &folder)
 {
@@ -191,6 +195,9 @@ private slots:
 
     void aFullDiskLeavesTheLedgerAsItWasAndIsToldOnce()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the disk is filled with a file size limit, which this system lacks");
+#else
         const QString path = appFolder() + "vel.tor";
         ledger::Connection::create(path);
         fatten(path, 1500);
@@ -218,6 +225,7 @@ private slots:
         // With room again the copy is written.
         QVERIFY(!Folder(folder).takeDaily(path).isEmpty());
         verifySound(QDir(folder).filePath(Folder::dailyName(path, QDate::currentDate())));
+#endif
     }
 
     void theRotationKeepsExactlyTheRightCopiesOverNinetyDays_data()

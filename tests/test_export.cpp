@@ -147,6 +147,11 @@ void fillHostileLedger(const ledger::Connection &c)
     // Some on other days, one with a time of day in its date.
     const qint64 old = ledger::recordIncome(c, "Премия", Money::fromUnits(5), QString(), false);
     c.run("UPDATE List SET dates = '2009-03-15 09:05:03', times = '09:05:03' WHERE id = ?", {old});
+    // Negative sums, the smallest and a very large one.
+    const qint64 tiny = ledger::recordIncome(c, "Вернули долг", Money::fromUnits(1), QString(), false);
+    c.run("UPDATE List SET suma = -1 WHERE id = ?", {tiny});
+    const qint64 huge = ledger::recordIncome(c, "Выигрыш", Money::fromUnits(1), QString(), false);
+    c.run("UPDATE List SET suma = -92233720368547758 WHERE id = ?", {huge});
 }
 
 QString exportTo(const ledger::Connection &c, const QString &view, const QList<ledger::csv::Column> &columns,
@@ -235,6 +240,10 @@ private slots:
             QCOMPARE(QStringList({f[0], QString::number(ticksOf(f[1])), isoOf(f[2]), f[3]}).join('|'), stored[r]);
         }
         QVERIFY(file.records.contains(QStringList({"Доход - Премия", "5", "15.03.2009", "9:05:03"})));
+        QVERIFY(std::any_of(file.records.cbegin(), file.records.cend(),
+                            [](const QStringList &f) { return f.value(1) == "-0,0001"; }));
+        QVERIFY(std::any_of(file.records.cbegin(), file.records.cend(),
+                            [](const QStringList &f) { return f.value(1) == "-9223372036854,7758"; }));
 
         // The incomes with their comments, empty ones included.
         file = readCsvFile(exportTo(*connection, "ListDohodAll",
