@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutwindow.h"
+#include "backupcommands.h"
 #include "infopanel.h"
 #include "outsideprograms.h"
 #include "settingsdialog.h"
@@ -79,6 +80,7 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     : QMainWindow(parent)
     , m_store(store)
 {
+    m_backups = new BackupCommands(*this);
     ui::loadResources();
     setObjectName(QStringLiteral("TaForm"));
     setWindowTitle(QStringLiteral("VelTor"));
@@ -240,6 +242,13 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
     QAction *open = boldDefault(menuItem(databaseMenu, "N2", QStringLiteral("Открыть базу данных"),
                                          QStringLiteral("Открыть файл базы данных"), QStringLiteral("db-open"),
                                          [this] { openLedgerFile(); }));
+    databaseMenu->addSeparator();
+    QAction *restore = menuItem(databaseMenu, "RestoreBackup", QStringLiteral("Восстановить из копии…"),
+                                QStringLiteral("Вернуть базу данных к одной из её резервных копий"), QString(),
+                                [this] { m_backups->restore(); });
+    QAction *exportCsv = menuItem(databaseMenu, "ExportCsv", QStringLiteral("Экспорт в CSV…"),
+                                  QStringLiteral("Сохранить записи журнала или отчёта в файл для электронной таблицы"),
+                                  QString(), [this] { exportCurrent(); });
     dropDown(addButton("ToolButton1", QStringLiteral("db"),
                        QStringLiteral("База данных|Выбор и создание базы данных бухгалтерии"),
                        action([open] { open->trigger(); })),
@@ -319,7 +328,7 @@ void MainWindow::buildToolBar(QWidget *parent, QVBoxLayout *layout)
              helpMenu);
 
     // The chart menu's items have keys of their own: they wait for a ledger like the button.
-    m_ledgerActions = {journal, expense, income, charts, incomeExpense, top, rates, prices};
+    m_ledgerActions = {journal, expense, income, charts, incomeExpense, top, rates, prices, restore, exportCsv};
 
     // Every command has a key of its own, the drop-down menus' items included; the actions
     // belong to the window so that their keys work while the menus are closed.
@@ -441,6 +450,27 @@ void MainWindow::setLedgerCommandsEnabled(bool enabled)
         action->setEnabled(enabled);
 }
 
+void MainWindow::closeLedger()
+{
+    for (QMdiSubWindow *window : m_mdi->subWindowList())
+        delete window;
+    noLedger();
+}
+
+void MainWindow::exportCurrent()
+{
+    QMdiSubWindow *current = m_mdi->currentSubWindow();
+    if (auto *report = qobject_cast<entries::ReportWindow *>(current)) {
+        report->exportCsv();
+        return;
+    }
+    auto *journal = qobject_cast<entries::JournalWindow *>(current);
+    if (!journal)
+        journal = qobject_cast<entries::JournalWindow *>(openChild(Child::Journal));
+    if (journal)
+        journal->exportCsv();
+}
+
 void MainWindow::noLedger()
 {
     m_session.detach();
@@ -461,6 +491,9 @@ void MainWindow::showConnectionMessage(const QString &path, const ledger::Connec
         break;
     case Reason::TooNew:
         lines << QStringLiteral("Файл создан более новой версией velTor.");
+        break;
+    case Reason::NoBackup:
+        lines << error.text();
         break;
     default:
         lines << QStringLiteral("Возможные причины неисправности:")
@@ -525,6 +558,9 @@ std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
         }
     }
 
+    // The day's copy, the first time the ledger is opened that day.
+    m_backups->takeDaily(path);
+
     // The panel's refresh asks for the day's rates once for this ledger.
     m_ratesAsked = false;
 
@@ -562,6 +598,9 @@ bool MainWindow::convertEarlierFormat(const QString &path)
     if (!ui::askYesNo(this, QStringLiteral("Файл «%1» сохранён в прежнем формате. Преобразовать его в новый формат? "
                                            "Прежний файл останется рядом под именем «%2».")
                                 .arg(path, backup)))
+        return false;
+    // The earlier file is kept in the backups folder too, before anything is converted.
+    if (!m_backups->keepBeforeConversion(path))
         return false;
 
     // A large file takes a while: a progress dialog with a cancel button then shows.

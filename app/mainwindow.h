@@ -30,6 +30,7 @@ class ChildWindow;
 namespace app {
 
 class AboutWindow;
+class BackupCommands;
 class InfoPanel;
 class SettingsDialog;
 class SettingsStore;
@@ -70,6 +71,9 @@ public:
 
     // The start-up step: open the ledger named in the settings, or offer to create one.
     void startUp();
+    // Closes every child window and the ledger: the no-ledger state.
+    void closeLedger();
+    BackupCommands &backups() { return *m_backups; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -99,11 +103,15 @@ private:
     void addIncome();
     void showCredit();
     void togglePanel();
+    // "Экспорт в CSV…" of the database button: the report when it is the current window,
+    // otherwise the journal.
+    void exportCurrent();
     void restoreGeometryFromStore();
     void setLedgerCaption(const QString &description);
 
     SettingsStore &m_store;
     ledger::Session m_session;
+    BackupCommands *m_backups = nullptr;
     QMdiArea *m_mdi = nullptr;
     InfoPanel *m_panel = nullptr;
     QToolBar *m_toolBar = nullptr;

@@ -1,10 +1,13 @@
 // Generates a large ledger and times the program's own code paths on it. Prints one line
 // per figure, "name value unit", each the median of several runs.
+#include "fastgenerate.h"
 #include "generate.h"
 #include "windows.h"
 
 #include "charts/chartdata.h"
+#include "ledger/backup.h"
 #include "ledger/bookkeeping.h"
+#include "ledger/csvexport.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
 
@@ -13,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -79,6 +83,7 @@ int main(int argc, char *argv[])
     parser.addOption({"store-only", "Time the store alone, without the windows."});
     parser.addOption({"direct", "Write a new ledger with straight SQL in one transaction, as another tool would,"
                                 " rather than through the write path."});
+    parser.addOption({"fast-generate", "Generate the ledger with set-wise SQL instead of the write path."});
     parser.process(application);
 
     const int rows = parser.value("rows").toInt();
@@ -100,6 +105,9 @@ int main(int argc, char *argv[])
         if (parser.isSet("direct")) {
             bench::writeLedgerDirectly(path, rows);
             print("generate_direct", clock.elapsed() / 1000.0, "s");
+        } else if (parser.isSet("fast-generate")) {
+            bench::generateLedgerFast(path, rows);
+            print("generate", clock.elapsed() / 1000.0, "s");
         } else {
             bench::generateLedger(path, rows);
             print("generate", clock.elapsed() / 1000.0, "s");
@@ -126,6 +134,28 @@ int main(int argc, char *argv[])
     print("price_history_all", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, true); }), "ms");
     print("price_history_month", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, false); }), "ms");
     print("price_history_names", medianMs(runs, [&] { charts::readItemNames(*connection); }), "ms");
+
+    // The day's copy of the ledger, as the first opening of a day writes it.
+    const QString copy = scratch.filePath("copy.tor");
+    print("backup_copy", medianMs(qMin(runs, 3), [&] {
+              QFile::remove(copy);
+              ledger::backup::writeCopy(path, copy);
+          }), "ms");
+    QFile::remove(copy);
+
+    // The CSV export of the whole journal and of every expense line, as the windows' command
+    // writes them (the progress callback included, never cancelling).
+    const QString csv = scratch.filePath("export.csv");
+    const auto exportFigure = [&](const char *name, const QString &view, const QList<ledger::csv::Column> &columns) {
+        print(name, medianMs(qMin(runs, 3), [&] {
+                  ledger::csv::exportView(*connection, view, columns, csv, [](qint64, qint64) { return true; });
+              }), "ms");
+        print(qPrintable(QStringLiteral("%1_size").arg(QLatin1String(name))), QFileInfo(csv).size() / 1e6, "MB");
+    };
+    exportFigure("export_csv_journal", "ListZ",
+                 {{"names", " Тип записи"}, {"suma", "Сумма"}, {"dates", "Дата"}, {"ti", "Время"}});
+    exportFigure("export_csv_expense_lines", "ListRashodAll",
+                 {{"names", " Наименование"}, {"price", "Цена"}, {"counts", "Кол-во"}, {"suma", "Сумма"}, {"dates", "Дата"}});
     connection.reset();
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);

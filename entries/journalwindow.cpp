@@ -2,6 +2,7 @@
 
 #include "expensedialog.h"
 #include "gridcolumns.h"
+#include "gridexport.h"
 #include "highlightdelegate.h"
 
 #include "app/common/guard.h"
@@ -50,6 +51,7 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
     m_grid->setModel(m_columns);
     setUpGrid(m_grid);
     m_columns->applyWidths(m_grid);
+    addExportMenu(this, m_grid, *m_columns);
     m_delegate = new IncomeHighlightDelegate(session, m_grid);
     m_grid->setItemDelegate(m_delegate);
     m_grid->installEventFilter(this);
@@ -162,6 +164,14 @@ bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return ui::ChildWindow::eventFilter(watched, event);
+}
+
+void JournalWindow::exportCsv()
+{
+    // A window opened for the export has not applied its period yet.
+    if (!isStarted())
+        choosePeriod();
+    exportGrid(this, *m_columns, m_grid);
 }
 
 } // namespace entries

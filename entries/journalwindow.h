@@ -29,6 +29,8 @@ public:
     JournalWindow(ledger::Session &session, ExpenseDialog *expenses, QWidget *parent = nullptr);
 
     QTableView *grid() const { return m_grid; }
+    // "Экспорт в CSV…": the rows shown, for the period chosen, to a file the user picks.
+    void exportCsv();
 
 protected:
     void start() override;

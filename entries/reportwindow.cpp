@@ -1,6 +1,7 @@
 #include "reportwindow.h"
 
 #include "gridcolumns.h"
+#include "gridexport.h"
 
 #include "app/common/guard.h"
 #include "app/common/widgets.h"
@@ -59,6 +60,7 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
     m_grid->setModel(m_columns);
     setUpGrid(m_grid);
     m_columns->applyWidths(m_grid);
+    addExportMenu(this, m_grid, *m_columns);
 
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -105,6 +107,11 @@ void ReportWindow::fitFirstColumn()
         return;
     const int extra = m_grid->isColumnHidden(Price) ? kHiddenColumnsWidth : 0;
     m_grid->setColumnWidth(Name, qMax(0, width() - kFirstColumnMargin + extra));
+}
+
+void ReportWindow::exportCsv()
+{
+    exportGrid(this, *m_columns, m_grid);
 }
 
 } // namespace entries

@@ -26,6 +26,8 @@ public:
     explicit ReportWindow(ledger::Session &session, QWidget *parent = nullptr);
 
     QTableView *grid() const { return m_grid; }
+    // "Экспорт в CSV…": the rows shown, for the period chosen, to a file the user picks.
+    void exportCsv();
 
 protected:
     void start() override;

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "backup.h"
 #include "error.h"
 #include "money.h"
 #include "schema.h"
@@ -167,6 +168,17 @@ std::unique_ptr<Connection> Connection::open(const QString &path)
         }
     }
 
+    if (header.userVersion < schema::currentVersion()) {
+        // An upgrade rewrites much of the file: the ledger as it was is kept first, and
+        // without that copy it is not upgraded.
+        try {
+            backup::Folder(backup::Folder::standardPath()).takeBefore(backup::Kind::BeforeUpgrade, path);
+        } catch (const backup::BackupError &error) {
+            throw ConnectionError(Reason::NoBackup, path,
+                                  QStringLiteral("Перед обновлением базы данных не удалось сохранить её копию. %1")
+                                      .arg(error.text()));
+        }
+    }
     try {
         configure(db);
         if (header.userVersion < schema::currentVersion()) {

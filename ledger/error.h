@@ -46,7 +46,7 @@ public:
 class ConnectionError : public Error
 {
 public:
-    enum class Reason { Missing, NotLedger, Damaged, Locked, NoPermission, TooNew };
+    enum class Reason { Missing, NotLedger, Damaged, Locked, NoPermission, TooNew, NoBackup };
 
     ConnectionError(Reason reason, QString path, QString detail);
     Reason reason() const noexcept { return m_reason; }

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "error.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+// Copies of a ledger in the backups folder: one a day, the first time the ledger is opened
+// that day, and one before every change that rewrites the file as a whole (a schema upgrade,
+// a conversion from the earlier format, a restore). A copy is written under a temporary name
+// and renamed only when it is complete, so a name of a copy always means a whole copy; the
+// ledger itself is only read.
+namespace ledger::backup {
+
+// A copy could not be written (no room, no access) or a backup could not be restored. The
+// ledger was not changed.
+class BackupError : public Error
+{
+public:
+    using Error::Error;
+};
+
+enum class Kind { Daily, BeforeUpgrade, BeforeConversion, BeforeRestore };
+
+struct Copy
+{
+    QString path;
+    Kind kind = Kind::Daily;
+    // The day of a daily copy; the moment of any other copy.
+    QDateTime taken;
+    qint64 size = 0;
+    // Journal rows in the copy; -1 when the copy cannot be read as a ledger.
+    qint64 entries = -1;
+};
+
+// Called while a copy is written with the pages done and the pages in all; returning false
+// abandons the copy.
+using Progress = std::function<bool(int done, int total)>;
+
+// "vel" for "…/vel.tor": what the copies of a ledger are named after.
+QString ledgerName(const QString &ledgerPath);
+
+// Writes a consistent copy of the SQLite ledger at `ledgerPath` to `target` with the engine's
+// online backup: the ledger is read in one read transaction, so writers of other connections
+// wait and the copy holds whole transactions only. Written under a temporary name beside
+// `target` and renamed when complete; an existing `target` is never replaced. Raises
+// BackupError; nothing is left under `target` then.
+void writeCopy(const QString &ledgerPath, const QString &target, const Progress &progress = {});
+
+// Copies a file byte for byte (the earlier format's ledger, which the engine cannot read),
+// under a temporary name first, as writeCopy does.
+void copyFile(const QString &source, const QString &target);
+
+// The copies in one folder, and the rules of which to keep.
+class Folder
+{
+public:
+    // `folder` is created when missing. `today` gives the day (tests simulate the calendar).
+    explicit Folder(QString folder, std::function<QDate()> today = &QDate::currentDate);
+
+    // The backups folder inside the application folder.
+    static QString standardPath();
+
+    const QString &path() const { return m_folder; }
+    QDate today() const { return m_today(); }
+
+    // The daily copy: when the ledger has none for today, one is written and the older daily
+    // copies are thinned out (rotate). Returns the path of the copy written, or an empty
+    // text when today's copy was there already.
+    QString takeDaily(const QString &ledgerPath, const Progress &progress = {});
+    // A copy before a change of the whole file; returns its path. `kind` is not Daily.
+    QString takeBefore(Kind kind, const QString &ledgerPath, const Progress &progress = {});
+
+    // Keeps the 7 newest daily copies of a ledger and, for each of the 8 weeks before the
+    // week of the oldest of them, the newest copy of that week; the other daily copies go.
+    // Copies of other kinds are kept, the 5 newest of each kind. Temporary files left by a
+    // copy that never finished are removed too.
+    void rotate(const QString &ledgerPath);
+
+    // Every copy of the ledger, newest first, with its journal row count and size.
+    QList<Copy> list(const QString &ledgerPath) const;
+
+    // The daily copy's file name: "<ledger name>-YYYY-MM-DD.tor".
+    static QString dailyName(const QString &ledgerPath, const QDate &day);
+
+private:
+    QString m_folder;
+    std::function<QDate()> m_today;
+};
+
+// Puts the copy `backupPath` in place of the ledger at `ledgerPath`, which no connection may
+// have open. The copy is checked first (a ledger of ours, whole, not of a newer version); it
+// is written into the ledger in one transaction of the engine, so a crash half-way leaves the
+// ledger as it was. Raises BackupError.
+void restore(const QString &backupPath, const QString &ledgerPath);
+
+// The days of daily copies that Folder::rotate keeps among copies of `days`.
+QSet<QDate> daysToKeep(const QList<QDate> &days);
+
+} // namespace ledger::backup

@@ -1,0 +1,181 @@
+#include "csvexport.h"
+
+#include "database.h"
+#include "regional.h"
+#include "schema.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace ledger::csv {
+
+namespace {
+
+constexpr qint64 kReportEvery = 4096;
+constexpr qsizetype kFlushAt = 1 << 20;
+
+// "2026-12-09" or "2026-12-09 09:05:03" as "09.12.2026"; anything else as it is stored.
+void appendDate(QByteArray &out, QByteArrayView iso)
+{
+    if (iso.size() >= 10 && iso[4] == '-' && iso[7] == '-') {
+        out.append(iso.sliced(8, 2));
+        out.append('.');
+        out.append(iso.sliced(5, 2));
+        out.append('.');
+        out.append(iso.first(4));
+        return;
+    }
+    out.append(quoted(iso));
+}
+
+// The general money form of the grids (regional::moneyText: "150", "12,5", "-0,3333"),
+// written straight into the bytes: a million rows make the text conversions count.
+void appendMoney(QByteArray &out, qint64 ticks)
+{
+    const bool negative = ticks < 0;
+    const quint64 magnitude = negative ? quint64(0) - quint64(ticks) : quint64(ticks);
+    if (negative)
+        out.append('-');
+    char digits[24];
+    int n = 0;
+    quint64 whole = magnitude / quint64(Money::Scale);
+    do {
+        digits[n++] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (n > 0)
+        out.append(digits[--n]);
+    quint64 fraction = magnitude % quint64(Money::Scale);
+    if (fraction == 0)
+        return;
+    out.append(regional::kDecimalSeparator.toLatin1());
+    int places = 4;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
+    }
+    char fractionDigits[4];
+    for (int i = places - 1; i >= 0; --i) {
+        fractionDigits[i] = char('0' + fraction % 10);
+        fraction /= 10;
+    }
+    out.append(fractionDigits, places);
+}
+
+// "09:05:03" as the long time "9:05:03".
+void appendTime(QByteArray &out, QByteArrayView stored)
+{
+    if (stored.size() == 8 && stored[0] == '0')
+        stored = stored.sliced(1);
+    out.append(quoted(stored));
+}
+
+QString failure(const QString &target, const QString &why)
+{
+    return QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(target), why);
+}
+
+} // namespace
+
+QByteArray quoted(QByteArrayView text)
+{
+    bool needs = false;
+    for (const char c : text) {
+        if (c == ';' || c == '"' || c == '\n' || c == '\r') {
+            needs = true;
+            break;
+        }
+    }
+    if (!needs)
+        return text.toByteArray();
+    QByteArray out;
+    out.reserve(text.size() + 8);
+    out.append('"');
+    for (const char c : text) {
+        if (c == '"')
+            out.append('"');
+        out.append(c);
+    }
+    out.append('"');
+    return out;
+}
+
+bool exportView(const Connection &connection, const QString &source, const QList<Column> &columns,
+                const QString &target, const Progress &progress)
+{
+    if (!schema::isKnownSource(source))
+        throw DatabaseError(QStringLiteral("Нет таблицы или запроса %1").arg(source));
+    QStringList fields;
+    QList<schema::ColumnKind> kinds;
+    for (const Column &column : columns) {
+        fields << QLatin1Char('"') + QString(column.field).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        kinds << schema::columnKind(column.field);
+    }
+    const qint64 total = connection.scalar(schema::countStatement(source)).toLongLong();
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Error(failure(target, file.errorString()));
+    QByteArray buffer;
+    buffer.reserve(kFlushAt + 4096);
+    buffer.append("\xEF\xBB\xBF");
+    for (int c = 0; c < columns.size(); ++c) {
+        if (c > 0)
+            buffer.append(';');
+        buffer.append(quoted(columns[c].title.toUtf8()));
+    }
+    buffer.append("\r\n");
+
+    const auto flush = [&] {
+        if (file.write(buffer) != buffer.size())
+            throw Error(failure(target, file.errorString()));
+        buffer.clear();
+    };
+    qint64 done = 0;
+    bool cancelled = progress && !progress(0, total);
+    if (!cancelled) {
+        connection.forEachRow(
+            QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), source), {},
+            [&](const StoredRow &row) {
+                for (int c = 0; c < kinds.size(); ++c) {
+                    if (c > 0)
+                        buffer.append(';');
+                    if (row.isNull(c))
+                        continue;
+                    switch (kinds[c]) {
+                    case schema::ColumnKind::Money:
+                        appendMoney(buffer, row.integer(c));
+                        break;
+                    case schema::ColumnKind::Date:
+                        appendDate(buffer, row.text(c));
+                        break;
+                    case schema::ColumnKind::Time:
+                        appendTime(buffer, row.text(c));
+                        break;
+                    case schema::ColumnKind::Plain:
+                        buffer.append(quoted(row.text(c)));
+                        break;
+                    }
+                }
+                buffer.append("\r\n");
+                if (buffer.size() >= kFlushAt)
+                    flush();
+                ++done;
+                if (progress && done % kReportEvery == 0 && !progress(done, total)) {
+                    cancelled = true;
+                    return false;
+                }
+                return true;
+            });
+    }
+    if (cancelled) {
+        file.cancelWriting();
+        return false;
+    }
+    flush();
+    if (!file.commit())
+        throw Error(failure(target, file.errorString()));
+    return true;
+}
+
+} // namespace ledger::csv

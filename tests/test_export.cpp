@@ -1,0 +1,416 @@
+// "Экспорт в CSV…": the file a spreadsheet reads, read back here by a reader of the test's own,
+// gives the ledger's values exactly, hostile texts included; the journal's, the report's and the
+// database menu's commands write what their window shows; a cancelled export leaves no file.
+#include "entrytesting.h"
+
+#include "app/common/dialogs.h"
+#include "ledger/bookkeeping.h"
+#include "ledger/csvexport.h"
+#include "ledger/money.h"
+#include "ledger/regional.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QProgressDialog>
+
+using namespace testing;
+using ledger::Money;
+
+namespace {
+
+// RFC 4180 with ";" between fields, read byte by byte: a quoted field runs to the quote that
+// is not doubled; an unquoted field may hold no quote, ";", CR or LF. Fails the test (and
+// returns what it has) on anything else.
+struct CsvFile
+{
+    bool bom = false;
+    QList<QStringList> records;
+    QString error;
+};
+
+CsvFile readCsv(const QByteArray &bytes)
+{
+    CsvFile file;
+    qsizetype i = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.bom = true;
+        i = 3;
+    }
+    QStringList record;
+    QByteArray field;
+    while (i < bytes.size()) {
+        if (bytes[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= bytes.size()) {
+                    file.error = "unterminated quote";
+                    return file;
+                }
+                if (bytes[i] == '"') {
+                    if (i + 1 < bytes.size() && bytes[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += bytes[i++];
+            }
+        } else {
+            while (i < bytes.size() && bytes[i] != ';' && bytes[i] != '\r' && bytes[i] != '\n') {
+                if (bytes[i] == '"') {
+                    file.error = "quote inside an unquoted field";
+                    return file;
+                }
+                field += bytes[i++];
+            }
+        }
+        record << QString::fromUtf8(field);
+        field.clear();
+        if (i >= bytes.size()) {
+            file.error = "last record without CR LF";
+            return file;
+        }
+        if (bytes[i] == ';') {
+            ++i;
+            continue;
+        }
+        if (bytes[i] != '\r' || i + 1 >= bytes.size() || bytes[i + 1] != '\n') {
+            file.error = QStringLiteral("bare line break at %1").arg(i);
+            return file;
+        }
+        i += 2;
+        file.records << record;
+        record.clear();
+    }
+    return file;
+}
+
+CsvFile readCsvFile(const QString &path)
+{
+    const CsvFile file = readCsv(fileBytes(path));
+    if (!file.error.isEmpty())
+        qWarning("%s: %s", qPrintable(path), qPrintable(file.error));
+    return file;
+}
+
+// "12,5" and "-0,3333" as ten-thousandths, read independently of the program's own reader.
+qint64 ticksOf(const QString &text)
+{
+    const bool negative = text.startsWith('-');
+    const QString digits = negative ? text.mid(1) : text;
+    const QString whole = digits.section(',', 0, 0);
+    const QString fraction = (digits.section(',', 1, 1) + "0000").left(4);
+    if (whole.isEmpty() || digits.count(',') > 1)
+        return std::numeric_limits<qint64>::min();
+    const qint64 value = whole.toLongLong() * 10000 + fraction.toLongLong();
+    return negative ? -value : value;
+}
+
+// "09.12.2026" as "2026-12-09".
+QString isoOf(const QString &shortDate)
+{
+    const QStringList parts = shortDate.split('.');
+    if (parts.size() != 3 || parts[0].size() != 2 || parts[1].size() != 2 || parts[2].size() != 4)
+        return "bad date " + shortDate;
+    return parts[2] + '-' + parts[1] + '-' + parts[0];
+}
+
+const QStringList kHostile = {
+    "хлеб; молоко",
+    "\"Ёлка\" в кавычках",
+    "две\nстроки",
+    "с возвратом\r\nкаретки",
+    "\"",
+    ";",
+    "\"\";\"\"",
+    "  пробелы по краям  ",
+    "=СУММ(A1:A9)",
+    "'); DROP TABLE List; --",
+    QString::fromUtf8("\u200Fשלום\u200E \U0001F600 деньги"),
+    "табуляция\tвнутри",
+    "\r",
+    "конец\n",
+};
+
+void fillHostileLedger(const ledger::Connection &c)
+{
+    int n = 0;
+    for (const QString &text : kHostile) {
+        ++n;
+        ledger::recordExpenseBatch(c, {{text, Money::fromTicks(n * 3333), Money::fromTicks(25000), text.left(50),
+                                        QDate::currentDate()},
+                                       {"обычный", Money::fromUnits(n), Money::fromUnits(1), "чек", QDate::currentDate()}});
+        ledger::recordIncome(c, text.left(92), Money::fromTicks(-n * 10001 + 123456789), text, true);
+    }
+    // Some on other days, one with a time of day in its date.
+    const qint64 old = ledger::recordIncome(c, "Премия", Money::fromUnits(5), QString(), false);
+    c.run("UPDATE List SET dates = '2009-03-15 09:05:03', times = '09:05:03' WHERE id = ?", {old});
+    // Negative sums, the smallest and a very large one.
+    const qint64 tiny = ledger::recordIncome(c, "Вернули долг", Money::fromUnits(1), QString(), false);
+    c.run("UPDATE List SET suma = -1 WHERE id = ?", {tiny});
+    const qint64 huge = ledger::recordIncome(c, "Выигрыш", Money::fromUnits(1), QString(), false);
+    c.run("UPDATE List SET suma = -92233720368547758 WHERE id = ?", {huge});
+}
+
+QString exportTo(const ledger::Connection &c, const QString &view, const QList<ledger::csv::Column> &columns,
+                 const QString &path)
+{
+    if (!ledger::csv::exportView(c, view, columns, path))
+        return "cancelled";
+    return path;
+}
+
+// The file the file dialog would give, answered through the program's seam.
+struct ChosenFile
+{
+    explicit ChosenFile(QString path)
+        : path(std::move(path))
+    {
+        ui::setFileHandler([this](const ui::FileRequest &request) {
+            requests << request;
+            return this->path;
+        });
+    }
+    ~ChosenFile() { ui::setFileHandler({}); }
+    QString path;
+    QList<ui::FileRequest> requests;
+};
+
+QAction *exportAction(QWidget *window)
+{
+    return window->findChild<QAction *>("ExportCsv");
+}
+
+} // namespace
+
+class ExportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        resetUserState();
+    }
+
+    void theFileGivesBackTheLedgersValuesExactly()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = ledger::Connection::open(path);
+        fillHostileLedger(*connection);
+        RawFile raw(path);
+
+        // The report's expense lines.
+        const QString lines = exportTo(*connection, "ListRashodAll",
+                                       {{"names", " Наименование"}, {"price", "Цена"}, {"counts", "Кол-во"},
+                                        {"suma", "Сумма"}, {"dates", "Дата"}},
+                                       ws.path("lines.csv"));
+        CsvFile file = readCsvFile(lines);
+        QVERIFY(file.error.isEmpty());
+        QVERIFY(file.bom);
+        QCOMPARE(file.records.value(0), QStringList({" Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
+        QStringList stored = raw.rows("SELECT names, price, counts, suma, dates FROM ListRashodAll");
+        QCOMPARE(file.records.size() - 1, stored.size());
+        for (int r = 0; r < stored.size(); ++r) {
+            const QStringList f = file.records[r + 1];
+            QCOMPARE(f.size(), 5);
+            const QString back = QStringList({f[0], QString::number(ticksOf(f[1])), QString::number(ticksOf(f[2])),
+                                              QString::number(ticksOf(f[3])), isoOf(f[4])})
+                                     .join('|');
+            QCOMPARE(back, stored[r]);
+        }
+        int hostileSeen = 0;
+        for (const QStringList &f : file.records)
+            hostileSeen += kHostile.contains(f[0]);
+        QCOMPARE(hostileSeen, kHostile.size());
+
+        // The journal: names, sums, dates (the day only) and the time text of the view.
+        file = readCsvFile(exportTo(*connection, "ListZ",
+                                    {{"names", " Тип записи"}, {"suma", "Сумма"}, {"dates", "Дата"}, {"ti", "Время"}},
+                                    ws.path("journal.csv")));
+        QVERIFY(file.error.isEmpty());
+        QCOMPARE(file.records.value(0), QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        stored = raw.rows("SELECT names, suma, substr(dates, 1, 10), ti FROM ListZ");
+        QCOMPARE(file.records.size() - 1, stored.size());
+        for (int r = 0; r < stored.size(); ++r) {
+            const QStringList f = file.records[r + 1];
+            QCOMPARE(QStringList({f[0], QString::number(ticksOf(f[1])), isoOf(f[2]), f[3]}).join('|'), stored[r]);
+        }
+        QVERIFY(file.records.contains(QStringList({"Доход - Премия", "5", "15.03.2009", "9:05:03"})));
+        QVERIFY(std::any_of(file.records.cbegin(), file.records.cend(),
+                            [](const QStringList &f) { return f.value(1) == "-0,0001"; }));
+        QVERIFY(std::any_of(file.records.cbegin(), file.records.cend(),
+                            [](const QStringList &f) { return f.value(1) == "-9223372036854,7758"; }));
+
+        // The incomes with their comments, empty ones included.
+        file = readCsvFile(exportTo(*connection, "ListDohodAll",
+                                    {{"nam", "Наименование"}, {"suma", "Сумма"}, {"comments", "Примечание"}},
+                                    ws.path("incomes.csv")));
+        QVERIFY(file.error.isEmpty());
+        stored = raw.rows("SELECT nam, suma, coalesce(comments, '') FROM ListDohodAll");
+        QCOMPARE(file.records.size() - 1, stored.size());
+        for (int r = 0; r < stored.size(); ++r) {
+            const QStringList f = file.records[r + 1];
+            QCOMPARE(QStringList({f[0], QString::number(ticksOf(f[1])), f[2]}).join('|'), stored[r]);
+        }
+    }
+
+    void fieldsAreQuotedOnlyWhereTheyMustBe()
+    {
+        QCOMPARE(ledger::csv::quoted("хлеб"), QByteArray("хлеб"));
+        QCOMPARE(ledger::csv::quoted("a;b"), QByteArray("\"a;b\""));
+        QCOMPARE(ledger::csv::quoted("say \"hi\""), QByteArray("\"say \"\"hi\"\"\""));
+        QCOMPARE(ledger::csv::quoted("a\nb"), QByteArray("\"a\nb\""));
+        QCOMPARE(ledger::csv::quoted("a\rb"), QByteArray("\"a\rb\""));
+        QCOMPARE(ledger::csv::quoted(""), QByteArray(""));
+    }
+
+    void aCancelledExportLeavesNoFile()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile(path).exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                           "INSERT INTO List (names, suma, dates, times) SELECT 'Расход', i, '2020-01-01', '10:00:00' FROM n");
+        auto connection = ledger::Connection::open(path);
+        const QString target = ws.path("journal.csv");
+        qint64 reports = 0;
+        const bool written = ledger::csv::exportView(*connection, "ListZ", {{"names", "Тип"}, {"suma", "Сумма"}}, target,
+                                                     [&](qint64 done, qint64 total) {
+                                                         [&] { QCOMPARE(total, qint64(20000)); }();
+                                                         return ++reports < 3 && done < total;
+                                                     });
+        QVERIFY(!written);
+        QCOMPARE(reports, qint64(3));
+        QCOMPARE(QDir(ws.path(".")).entryList({"journal*"}, QDir::Files | QDir::Hidden), QStringList());
+        // An earlier file of that name stays as it was.
+        QVERIFY(ledger::csv::exportView(*connection, "ListZ", {{"names", "Тип"}}, target));
+        const QByteArray first = fileBytes(target);
+        QVERIFY(!ledger::csv::exportView(*connection, "ListZ", {{"suma", "Сумма"}}, target,
+                                         [](qint64 done, qint64) { return done == 0; }));
+        QCOMPARE(fileBytes(target), first);
+        QCOMPARE(QDir(ws.path(".")).entryList({"journal*"}, QDir::Files | QDir::Hidden), QStringList({"journal.csv"}));
+    }
+
+    void theJournalExportsTheRowsOfItsPeriod()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordIncome(c, "Зарплата", Money::fromUnits(1000), "в этом месяце", false);
+            const qint64 old = ledger::recordIncome(c, "Премия", Money::fromTicks(12345), "давно", false);
+            c.run("UPDATE List SET dates = ? WHERE id = ?", {otherMonth(3), old});
+            ledger::recordExpenseBatch(c, {{"хлеб; белый", Money::fromUnits(350), Money::fromUnits(2), "чек",
+                                            QDate::currentDate()}});
+        });
+        ChosenFile chosen(program.workspace().path("журнал.csv"));
+        ui::ChildWindow *journal = program.journalWindow();
+        QAction *action = exportAction(journal);
+        QVERIFY(action);
+        QCOMPARE(action->text(), QStringLiteral("Экспорт в CSV…"));
+        // The grid offers it as its context menu.
+        QTableView *grid = program.journalGrid();
+        QCOMPARE(grid->contextMenuPolicy(), Qt::CustomContextMenu);
+        auto *menu = grid->findChild<QMenu *>("GridMenu");
+        QVERIFY(menu && menu->actions().contains(action));
+
+        action->trigger();
+        QCOMPARE(chosen.requests.size(), 1);
+        QVERIFY(chosen.requests.first().save);
+        QCOMPARE(chosen.requests.first().filter, QStringLiteral("Файлы CSV (*.csv)"));
+        CsvFile file = readCsvFile(chosen.path);
+        QVERIFY(file.error.isEmpty());
+        QCOMPARE(file.records.size(), 4);
+        QCOMPARE(file.records[0], QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        QVERIFY(file.records.contains(QStringList({"Расход", "700", regional::shortDate(QDate::currentDate()),
+                                                   program.raw().value("SELECT ti FROM ListZ WHERE names = 'Расход'").toString()})));
+        QVERIFY(log.seen().isEmpty());
+
+        // The current month only, after asking whether to replace the file.
+        find<QComboBox>(journal, "ComboBox1")->setCurrentIndex(0);
+        action->trigger();
+        QCOMPARE(log.seen().size(), 1);
+        QVERIFY(log.texts().first().contains("уже существует"));
+        file = readCsvFile(chosen.path);
+        QCOMPARE(file.records.size(), 3);
+        for (int r = 1; r < file.records.size(); ++r)
+            QVERIFY(file.records[r][0] != "Доход - Премия");
+
+        // Answering No leaves the file alone.
+        const QByteArray before = fileBytes(chosen.path);
+        find<QComboBox>(journal, "ComboBox1")->setCurrentIndex(1);
+        log.answer(QMessageBox::No);
+        action->trigger();
+        QCOMPARE(fileBytes(chosen.path), before);
+    }
+
+    void theReportAndTheDatabaseMenuExportWhatTheReportShows()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordIncome(c, "Гонорар", Money::fromTicks(5000001), "за \"статью\"", false);
+            ledger::recordExpenseBatch(c, {{"сыр", Money::fromTicks(3333), Money::fromTicks(30000), "", QDate::currentDate()},
+                                           {"чай\nзелёный", Money::fromUnits(99), Money::fromUnits(1), "",
+                                            QDate::currentDate()}});
+        });
+        ui::ChildWindow *report = program.openReport();
+        QVERIFY(report);
+        ChosenFile chosen(program.workspace().path("отчёт.csv"));
+        exportAction(report)->trigger();
+        CsvFile file = readCsvFile(chosen.path);
+        QVERIFY(file.error.isEmpty());
+        const QString today = regional::shortDate(QDate::currentDate());
+        QCOMPARE(file.records.size(), 3);
+        QCOMPARE(file.records[0], QStringList({" Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
+        QVERIFY(file.records.contains(QStringList({"сыр", "0,3333", "3", "0,9999", today})));
+        QVERIFY(file.records.contains(QStringList({"чай\nзелёный", "99", "1", "99", today})));
+
+        // Incomes: the columns the grid shows, no more. Exported from the database button's
+        // menu, with the report as the current window.
+        find<QComboBox>(report, "ComboBox2")->setCurrentIndex(1);
+        program.window().mdiArea()->setActiveSubWindow(report);
+        QFile::remove(chosen.path);
+        auto *databaseMenu = program.window().findChild<QMenu *>("PopupMenu1");
+        QAction *menuExport = databaseMenu->findChild<QAction *>("ExportCsv", Qt::FindDirectChildrenOnly);
+        QVERIFY(menuExport && databaseMenu->actions().contains(menuExport));
+        QCOMPARE(menuExport->text(), QStringLiteral("Экспорт в CSV…"));
+        menuExport->trigger();
+        file = readCsvFile(chosen.path);
+        QCOMPARE(file.records, QList<QStringList>({{" Наименование", "Сумма", "Дата"}, {"Гонорар", "500,0001", today}}));
+
+        // With the journal current, the menu exports the journal.
+        program.window().mdiArea()->setActiveSubWindow(program.journalWindow());
+        QFile::remove(chosen.path);
+        menuExport->trigger();
+        QCOMPARE(readCsvFile(chosen.path).records.value(0), QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        QVERIFY(log.seen().isEmpty());
+    }
+
+    void theProgressDialogCancelsTheExport()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            c.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+                  "INSERT INTO List (names, suma, dates, times) SELECT 'Расход', i * 100, date('now', '-' || (i % 900) || ' days'), "
+                  "'12:00:00' FROM n");
+        });
+        ChosenFile chosen(program.workspace().path("большой.csv"));
+        bool shown = false;
+        whenShown("ExportProgress", [&shown](QWidget *dialog) {
+            shown = true;
+            static_cast<QProgressDialog *>(dialog)->cancel();
+        });
+        exportAction(program.journalWindow())->trigger();
+        QVERIFY(shown);
+        QVERIFY(!QFile::exists(chosen.path));
+        QCOMPARE(QDir(program.workspace().path(".")).entryList({"большой*"}, QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(log.seen().isEmpty());
+        // Not cancelled, it writes every row.
+        exportAction(program.journalWindow())->trigger();
+        QCOMPARE(readCsvFile(chosen.path).records.size(), 100001);
+    }
+};
+
+QTEST_MAIN(ExportTest)
+#include "test_export.moc"
