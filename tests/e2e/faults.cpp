@@ -208,7 +208,8 @@ private slots:
         STEP(j, j.key(QStringLiteral("Delete")));
         STEP(j, j.waitMessageBox());
         j.shot(QStringLiteral("1-question"));
-        // Alt+Н: "Нет".
+        // Alt+Н: "Нет". It is the key of the Latin Y, which answers "&Yes" when the buttons
+        // speak English.
         STEP(j, j.key(QStringLiteral("alt+Cyrillic_en")));
         STEP(j, j.waitMessageBoxGone());
         STEP(j, j.waitLedger(QStringLiteral("SELECT count(*) FROM List"), QStringLiteral("8")));
