@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -461,6 +462,12 @@ void MainWindow::showConnectionMessage(const QString &path, const ledger::Connec
 
 void MainWindow::LoadDB(const QString &path)
 {
+    if (const std::exception_ptr panelError = openLedger(path, true))
+        std::rethrow_exception(panelError);
+}
+
+std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
+{
     // The rate fetch lets events run while it waits and then writes into the open ledger:
     // that ledger must not be closed under it.
     if (m_rates.isUpdating())
@@ -474,7 +481,7 @@ void MainWindow::LoadDB(const QString &path)
     // A ledger of the earlier format is converted first, when the user agrees.
     if (jet::isJetFile(path) && !convertEarlierFormat(path)) {
         noLedger();
-        return;
+        return {};
     }
 
     // 3: connect.
@@ -484,7 +491,7 @@ void MainWindow::LoadDB(const QString &path)
     } catch (const ledger::ConnectionError &error) {
         noLedger();
         showConnectionMessage(path, error);
-        return;
+        return {};
     }
     // 4: the journal and the header. A file that fails here is no usable ledger: it is
     // closed again, and the error is reported.
@@ -499,11 +506,11 @@ void MainWindow::LoadDB(const QString &path)
 
     // 5: the ledger's own password. A refused ledger is closed again at once, so that no
     // command can reach it.
-    if (!header.password.isEmpty()) {
+    if (askPassword && !header.password.isEmpty()) {
         const QString typed = m_password->ask(header.password);
         if (typed != header.password) {
             noLedger();
-            return;
+            return {};
         }
     }
 
@@ -513,7 +520,8 @@ void MainWindow::LoadDB(const QString &path)
     QCoreApplication::processEvents();
 
     // 7: the panel's figures. A failure there (a rate page that cannot be read, say) is
-    // reported once the ledger is fully open, rather than leaving it half open.
+    // handed back, to be reported once the ledger is fully open, rather than leaving it half
+    // open.
     std::exception_ptr balanceError;
     try {
         GetBalans();
@@ -531,8 +539,7 @@ void MainWindow::LoadDB(const QString &path)
     setLedgerCaption(m_settings->description()); // 12
     statusBar()->clearMessage();   // 13
     openChild(Child::Journal);
-    if (balanceError)
-        std::rethrow_exception(balanceError);
+    return balanceError;
 }
 
 bool MainWindow::convertEarlierFormat(const QString &path)
@@ -582,12 +589,20 @@ void MainWindow::NewDB()
                                 .arg(QDir::toNativeSeparators(path)));
     }
     ledger::Connection::create(path);
-    LoadDB(path);
-    ledger::writeHeader(m_session.connection(), m_create->description(), m_create->password());
-    // The header changed after LoadDB read it: show the new description and keep the new
-    // values in the settings dialog, so that its next OK does not wipe them.
-    m_settings->setPasswordAndDescription(m_create->password(), m_create->description());
-    setLedgerCaption(m_create->description());
+    // The header goes in before the ledger opens: nothing that fails while it opens (the
+    // day's rates, say) may cost the user the password and description just typed. A file
+    // that cannot take them is no new ledger and goes again, so that OK can be tried anew.
+    try {
+        ledger::writeHeader(*ledger::Connection::open(path), m_create->description(), m_create->password());
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+    // The password is the one just typed: it is not asked for.
+    if (const std::exception_ptr panelError = openLedger(path, false)) {
+        // The ledger is open; the create dialog closes first, then the failure is shown.
+        QTimer::singleShot(0, this, [this, panelError] { ui::guard(this, [&] { std::rethrow_exception(panelError); }); });
+    }
 }
 
 void MainWindow::GetBalans()

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QPointer>
 
+#include <exception>
 #include <functional>
 
 class QAction;
@@ -83,6 +84,9 @@ private:
     void createToolDialogs();
     void registerEntryWindows();
     void registerChartWindows();
+    // LoadDB's steps. A failure of the panel's refresh leaves the ledger open and is handed
+    // back; every other failure closes it and is raised.
+    std::exception_ptr openLedger(const QString &path, bool askPassword);
     void setLedgerCommandsEnabled(bool enabled);
     void noLedger();
     void showConnectionMessage(const QString &path, const ledger::ConnectionError &error);

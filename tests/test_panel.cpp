@@ -10,7 +10,12 @@
 #include "ledger/database.h"
 #include "ledger/regional.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 
@@ -125,6 +130,63 @@ private slots:
         QCOMPARE(label(w, "Label5")->text(), QStringLiteral("Доллар: 0,00 руб."));
         QCOMPARE(w.windowTitle(), QStringLiteral("velTor"));
         qunsetenv("VELTOR_RATES_URL");
+    }
+
+    void aFirstStartWithoutRatesStillCreatesTheLedgerAsTyped()
+    {
+        // The bank answers, but its page holds no rates.
+        PageServer server;
+        server.respond = [](const QByteArray &) {
+            return Reply{Reply::Answer, http(200, "<html><body>Курсы не установлены</body></html>")};
+        };
+        qputenv("VELTOR_RATES_URL", server.base().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VELTOR_RATES_URL"); });
+        const QString path = appFolder() + "vel.tor";
+
+        // What stands when the error box comes up.
+        struct Box
+        {
+            QString text;
+            QString modal;
+            QStringList header;
+        };
+        QList<Box> boxes;
+        ui::setMessageHandler([&](const ui::MessageRequest &request) {
+            QWidget *modal = QApplication::activeModalWidget();
+            boxes << Box{request.text, modal ? modal->objectName() : QString(),
+                         RawFile(path).rows("SELECT names, pas FROM VelTor")};
+            return QMessageBox::Ok;
+        });
+        const auto noHandler = qScopeGuard([] { ui::setMessageHandler({}); });
+
+        bool stayedOpen = false;
+        whenShown("TForm10", [&](QWidget *dialog) {
+            find<QLineEdit>(dialog, "Edit1")->setText("тайна");
+            find<QLineEdit>(dialog, "Edit3")->setText("Семья");
+            QTest::mouseClick(find<QPushButton>(dialog, "Button3"), Qt::LeftButton);
+            stayedOpen = dialog->isVisible();
+            if (stayedOpen)
+                static_cast<QDialog *>(dialog)->reject();
+        });
+        Program program(true, false);
+        app::MainWindow &w = program.window();
+        QVERIFY(!missedDialog());
+        QVERIFY(!stayedOpen);
+        QTRY_COMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, QStringLiteral("'' is not a valid floating point value."));
+        // The box comes once the ledger is open with its header, the create dialog gone.
+        QCOMPARE(boxes[0].modal, QString());
+        QCOMPARE(boxes[0].header, QStringList({"Семья|тайна"}));
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.windowTitle(), QStringLiteral("velTor - Семья"));
+        QVERIFY(find<QToolButton>(&w, "ToolButton4")->isEnabled());
+        QVERIFY(w.findChildWindow(QStringLiteral("Журнал расхода/дохода")));
+        QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(данные не получены)"));
+        auto *settings = find<QDialog>(&w, "TForm7");
+        QCOMPARE(find<QLineEdit>(settings, "Edit1")->text(), QStringLiteral("тайна"));
+        QCOMPARE(find<QLineEdit>(settings, "Edit3")->text(), QStringLiteral("Семья"));
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM Valuta").toInt(),
+                 RawFile(path).value("SELECT count(*) FROM Valuta WHERE dates <> date('now', 'localtime')").toInt());
     }
 
     void theInternetSettingOffChangesNothing()
