@@ -7,11 +7,8 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSemaphore>
-#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 
@@ -358,7 +355,6 @@ bool Journey::focus(unsigned long window)
     Display *d = dpy(m_xlib);
     XSetInputFocus(d, window, RevertToParent, CurrentTime);
     XSync(d, False);
-    m_focused = window;
     return true;
 }
 
@@ -410,8 +406,6 @@ bool Journey::quit()
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, main, False, NoEventMask, &event);
     XFlush(d);
-    QElapsedTimer clock;
-    clock.start();
     if (!m_program->waitForFinished(patienceMs()))
         return fail(QStringLiteral("the program does not end when its window is closed"));
     if (m_program->exitStatus() != QProcess::NormalExit || m_program->exitCode() != 0)
@@ -598,7 +592,7 @@ QByteArray Journey::grab(int x, int y, int w, int h) const
 bool Journey::settled()
 {
     // Two looks in a row, a moment apart, that see the same pixels.
-    QByteArray last = grab(0, 0, 1, 1).isEmpty() ? QByteArray() : wholeMain();
+    QByteArray last = wholeMain();
     bool first = true;
     return waitFor(
         [&] {

@@ -10,7 +10,6 @@
 
 using namespace e2e;
 
-
 class Journeys : public QObject
 {
     Q_OBJECT
@@ -170,6 +169,7 @@ private slots:
         STEP(j, deleteCurrentRow(j, &row));
         QCOMPARE(row, top + 30);
         // And back up by the wheel.
+        STEP(j, j.key(QStringLiteral("ctrl+Home")));
         STEP(j, j.wheelInMain(kGridX, kGridY, 10));
         STEP(j, j.wheelInMain(kGridX, kGridY, -4));
         STEP(j, j.clickInMain(kGridX, kGridY));

@@ -5,7 +5,6 @@
 
 namespace e2e {
 
-
 const QString kCreate = QStringLiteral("Создание базы данных");
 const QString kExpense = QStringLiteral("Добавить расход");
 const QString kIncome = QStringLiteral("Добавить доход");
@@ -29,7 +28,6 @@ bool createOnFirstStart(Journey &j, const QString &password, const QString &desc
            && j.waitGone(kCreate)
            && j.waitMainTitle(description.isEmpty() ? QStringLiteral("velTor") : QStringLiteral("velTor - ") + description);
 }
-
 
 // A ledger made before the first start, through the program's own code, filled with the
 // stock tool; the program then opens it at start-up.
@@ -92,6 +90,5 @@ bool deleteCurrentRow(Journey &j, int *row)
         ++*row;
     return true;
 }
-
 
 } // namespace e2e
