@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QTest>
@@ -370,6 +371,9 @@ bool Journey::start()
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     m_program->setProcessEnvironment(env);
     const QString log = shotFolder() + QLatin1Char('/') + testName() + QStringLiteral("-veltor.log");
+    // One log per journey: a restart adds to it.
+    if (m_starts++ == 0)
+        QFile::remove(log);
     m_program->setStandardOutputFile(log, QIODevice::Append);
     m_program->setStandardErrorFile(log, QIODevice::Append);
     m_program->start(QStringLiteral(VELTOR_PROGRAM), {});

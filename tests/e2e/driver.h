@@ -109,6 +109,7 @@ private:
     std::unique_ptr<QProcess> m_program;
     std::unique_ptr<Bank> m_bank;
     void *m_xlib = nullptr;
+    int m_starts = 0;
 };
 
 // How long a journey waits for one event before it calls the step failed.
