@@ -205,12 +205,19 @@ bool Journey::startX()
     // Cyrillic letter on a key of its own. Without it, xdotool lends a spare key to each
     // letter and takes it back at once, and the program, reading the changed key map a
     // moment later, may miss the letter.
-    QByteArray out;
-    if (!runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QStringLiteral("us,ru")}, &out))
-        return fail(QStringLiteral("setxkbmap: ") + QString::fromLocal8Bit(out));
+    if (!keyboard(QStringLiteral("us,ru")))
+        return false;
     // Windows coming and going wake the waits.
     XSelectInput(dpy(m_xlib), DefaultRootWindow(dpy(m_xlib)), SubstructureNotifyMask);
     XFlush(dpy(m_xlib));
+    return true;
+}
+
+bool Journey::keyboard(const QString &layouts)
+{
+    QByteArray out;
+    if (!runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}, &out))
+        return fail(QStringLiteral("setxkbmap: ") + QString::fromLocal8Bit(out));
     return true;
 }
 

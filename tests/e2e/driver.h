@@ -64,6 +64,10 @@ public:
     bool messageBoxShown() const;
     QString mainTitle() const;
 
+    // The keyboard's layouts ("us,ru" to begin with; setxkbmap's names). The program
+    // follows a change before the next key reaches it.
+    bool keyboard(const QString &layouts);
+
     // Input through the X server.
     bool key(const QString &keys);       // xdotool key syntax: "ctrl+r", "Tab Tab", "Page_Down"
     bool keyRepeat(const QString &key, int times);
