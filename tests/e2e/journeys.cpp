@@ -52,7 +52,10 @@ private slots:
                              today() + QStringLiteral("|901234|987654|1154321")));
         QVERIFY(j.bankRequests() >= 1);
         STEP(j, j.waitLedger(QStringLiteral("SELECT count(*) FROM List"), QStringLiteral("0")));
-        QVERIFY(j.running());
+        // Creating a ledger does not choose the one opened at the next start.
+        STEP(j, j.quit());
+        QVERIFY2(!settingsText(j).contains(QLatin1String("db=")), qPrintable(settingsText(j)));
+        QVERIFY2(settingsText(j).contains(QLatin1String("Width=740")), qPrintable(settingsText(j)));
     }
 
     void expenseBatch()
