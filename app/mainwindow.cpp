@@ -406,6 +406,8 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A rate download under way would keep the program alive until it gives up.
+    m_rates.cancel();
     m_store.writeNumber(QStringLiteral("Width"), width());
     m_store.writeNumber(QStringLiteral("Height"), height());
     m_store.writeNumber(QStringLiteral("windowState"), windowState() == Qt::WindowNoState ? 0 : 1);
@@ -514,6 +516,9 @@ std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
         }
     }
 
+    // The panel's refresh asks for the day's rates once for this ledger.
+    m_ratesAsked = false;
+
     // 6: show that something is happening.
     BusyCursor busy;
     statusBar()->showMessage(QStringLiteral("Загрузка базы данных..."));
@@ -609,8 +614,20 @@ void MainWindow::GetBalans()
 {
     // Step 2 before the figures: the rates decide the hints.
     const ledger::Totals totals = ledger::readTotals(m_session.connection());
-    if (m_rates.dollar() == 0.0)
-        GetValuts();
+    // While no rate is held the refresh asks for them, but once per opening of the ledger:
+    // a bank that gives none must not cost every recorded entry the attempts, their waits
+    // and the error box. With the internet setting off nothing is asked yet.
+    // A failed fetch is raised once the figures are shown: they must not stay those of the
+    // ledger opened before.
+    std::exception_ptr ratesError;
+    if (m_rates.dollar() == 0.0 && !m_ratesAsked) {
+        m_ratesAsked = m_store.readYesNo(QStringLiteral("inet"), true);
+        try {
+            GetValuts();
+        } catch (...) {
+            ratesError = std::current_exception();
+        }
+    }
 
     const ledger::Money balance = totals.balance();
     QColor colour = palette().color(QPalette::WindowText);
@@ -634,6 +651,8 @@ void MainWindow::GetBalans()
         };
         m_panel->setHints(hint(balance), hint(totals.monthIncome), hint(totals.monthExpenses));
     }
+    if (ratesError)
+        std::rethrow_exception(ratesError);
 }
 
 void MainWindow::setLedgerCaption(const QString &description)
@@ -647,7 +666,8 @@ void MainWindow::GetValuts()
     if (!m_session.isOpen())
         return;
     const auto outcome = m_rates.update(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true));
-    if (outcome == rates::RateKeeper::Outcome::Off || outcome == rates::RateKeeper::Outcome::Busy)
+    using Outcome = rates::RateKeeper::Outcome;
+    if (outcome == Outcome::Off || outcome == Outcome::Busy || outcome == Outcome::Cancelled)
         return;
     m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }

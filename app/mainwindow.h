@@ -114,6 +114,8 @@ private:
     bool m_centred = false;
     // The three current rates and the panel's rate lines.
     rates::RateKeeper m_rates;
+    // The panel's refresh has asked for the rates since the ledger was opened.
+    bool m_ratesAsked = false;
 
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;

@@ -21,4 +21,9 @@ QString requestUrl(const QDate &day, const QString &base)
     return base + QStringLiteral("/currency_base/D_print.asp?date_req=") + regional::shortDate(day);
 }
 
+QString xmlUrl(const QDate &day, const QString &base)
+{
+    return base + QStringLiteral("/scripts/XML_daily.asp?date_req=") + day.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
 } // namespace rates

@@ -1,5 +1,10 @@
 #include "httpclient.h"
 
+#include "address.h"
+
+#include <QElapsedTimer>
+#include <QUrl>
+
 #include <curl/curl.h>
 
 #include <mutex>
@@ -10,6 +15,12 @@ namespace rates {
 namespace {
 
 CURL *handleOf(void *handle) { return static_cast<CURL *>(handle); }
+CURLM *multiOf(void *handle) { return static_cast<CURLM *>(handle); }
+
+QString schemeOf(const QByteArray &url)
+{
+    return QUrl(QString::fromUtf8(url)).scheme().toLower();
+}
 
 void initialiseCurlOnce()
 {
@@ -66,13 +77,27 @@ HttpClient::HttpClient()
 {
     initialiseCurlOnce();
     m_handle = curl_easy_init();
-    if (!m_handle)
+    m_multi = curl_multi_init();
+    if (!m_handle || !m_multi) {
+        curl_easy_cleanup(handleOf(m_handle));
+        curl_multi_cleanup(multiOf(m_multi));
         throw std::bad_alloc();
+    }
+    char *bundle = nullptr;
+    if (curl_easy_getinfo(handleOf(m_handle), CURLINFO_CAINFO, &bundle) == CURLE_OK && bundle)
+        m_systemCertificates = QByteArray(bundle);
 }
 
 HttpClient::~HttpClient()
 {
     curl_easy_cleanup(handleOf(m_handle));
+    curl_multi_cleanup(multiOf(m_multi));
+}
+
+void HttpClient::cancel()
+{
+    m_cancelled = true;
+    curl_multi_wakeup(multiOf(m_multi));
 }
 
 void HttpClient::setTimeouts(int connectMs, int totalMs)
@@ -86,61 +111,147 @@ void HttpClient::closeConnection()
     m_freshConnection = true;
 }
 
-HttpResult HttpClient::get(const QString &url)
+// One request and its answer, redirects not followed.
+struct HttpClient::Hop
+{
+    CURLcode code = CURLE_OK;
+    long status = 0;
+    QString contentType;
+    QByteArray redirect; // where a 3xx answer points, absolute
+    Receiver receiver;
+    QString error;
+};
+
+HttpClient::Hop HttpClient::perform(const QByteArray &url, long timeoutMs)
 {
     CURL *curl = handleOf(m_handle);
-    HttpResult result;
-    Receiver receiver;
+    CURLM *multi = multiOf(m_multi);
+    Hop hop;
     HeaderList headers;
     char errorText[CURL_ERROR_SIZE] = {};
-    const QByteArray address = url.toUtf8();
+    const QByteArray certificates = qgetenv(kCertificatesVariable);
 
-    // Options are set anew for every request; the handle keeps its cookies and connections.
-    curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+    // Options are set anew for every request; the handle keeps its cookies, the multi handle
+    // its connections.
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // Redirects are followed here, one by one, so that each step can be checked.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
     // An empty proxy overrides http_proxy and the like: the request always goes direct.
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_NETRC, long(CURL_NETRC_IGNORED));
     curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    // Without the test's own file, libcurl's built-in bundle: Debian's ca-certificates.
+    const QByteArray &trusted = certificates.isEmpty() ? m_systemCertificates : certificates;
+    if (!trusted.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, trusted.constData());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L); // runs off the main thread
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_connectMs));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_totalMs));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, qMin(long(m_connectMs), timeoutMs));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kBodyLimit));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &receive);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &receiver);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &hop.receiver);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
     m_freshConnection = false;
 
-    const CURLcode code = curl_easy_perform(curl);
+    // The multi interface waits in curl_multi_poll, which cancel() interrupts at once.
+    bool done = false;
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK) {
+        hop.code = CURLE_OUT_OF_MEMORY;
+        done = true;
+    }
+    while (!done) {
+        if (m_cancelled) {
+            hop.code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            hop.code = CURLE_RECV_ERROR;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                hop.code = message->data.result;
+                done = true;
+            }
+        }
+        if (!done && running > 0)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        else
+            done = true;
+    }
+    curl_multi_remove_handle(multi, curl);
 
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    result.status = int(status);
-    char *type = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
-        result.contentType = QString::fromLatin1(type);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &hop.status);
+    char *text = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
+        hop.contentType = QString::fromLatin1(text);
+    text = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &text) == CURLE_OK && text)
+        hop.redirect = QByteArray(text);
+    if (hop.code != CURLE_OK)
+        hop.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(hop.code));
     // Nothing on the stack may stay referenced by the handle after this call.
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    return hop;
+}
 
-    if (receiver.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-        result.error = QStringLiteral("the page is larger than %1 bytes").arg(kBodyLimit);
-    } else if (code != CURLE_OK) {
-        result.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code));
-    } else if (status < 200 || status > 299) {
-        result.error = QStringLiteral("HTTP status %1").arg(status);
-    } else {
-        result.ok = true;
-        result.body = std::move(receiver.body);
+HttpResult HttpClient::get(const QString &url)
+{
+    HttpResult result;
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray address = url.toUtf8();
+    for (long redirects = 0;; ++redirects) {
+        const long left = long(m_totalMs - clock.elapsed());
+        if (m_cancelled) {
+            result.cancelled = true;
+            result.error = QStringLiteral("cancelled");
+            break;
+        }
+        if (left <= 0) {
+            result.error = QStringLiteral("no answer within %1 ms").arg(m_totalMs);
+            break;
+        }
+        Hop hop = perform(address, left);
+        result.status = int(hop.status);
+        result.contentType = hop.contentType;
+        if (m_cancelled) {
+            result.cancelled = true;
+            result.error = QStringLiteral("cancelled");
+        } else if (hop.receiver.tooLarge || hop.code == CURLE_FILESIZE_EXCEEDED) {
+            result.error = QStringLiteral("the page is larger than %1 bytes").arg(kBodyLimit);
+        } else if (hop.code != CURLE_OK) {
+            result.error = hop.error;
+        } else if (hop.status >= 300 && hop.status <= 399 && !hop.redirect.isEmpty()) {
+            const QString from = schemeOf(address);
+            const QString to = schemeOf(hop.redirect);
+            if (to != QLatin1String("https") && (to != QLatin1String("http") || from == QLatin1String("https"))) {
+                result.error = QStringLiteral("redirect from %1 to %2 refused").arg(from, to);
+            } else if (redirects >= kMaxRedirects) {
+                result.error = QStringLiteral("more than %1 redirects").arg(kMaxRedirects);
+            } else {
+                address = hop.redirect;
+                continue;
+            }
+        } else if (hop.status < 200 || hop.status > 299) {
+            result.error = QStringLiteral("HTTP status %1").arg(hop.status);
+        } else {
+            result.ok = true;
+            result.body = std::move(hop.receiver.body);
+        }
+        break;
     }
     if (!result.ok)
         m_freshConnection = true; // whatever the server left open is not to be trusted

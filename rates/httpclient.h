@@ -3,13 +3,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 // One HTTP client over libcurl, shaped after the requests the bank's page has always been
-// fetched with: HTTP/1.0, the same four headers, redirects followed, cookies kept.
+// fetched with: HTTP/1.0, the same four headers, redirects followed, cookies kept. HTTPS with
+// the certificate and the host name checked against the system's certificates.
 namespace rates {
 
 struct HttpResult
 {
     bool ok = false;      // a 2xx answer whose body arrived whole
+    bool cancelled = false; // cancel() ended it
     int status = 0;       // the last answer's status, 0 when none came
     QByteArray body;      // empty unless ok
     QString contentType;  // of the last answer, as sent
@@ -35,14 +39,26 @@ public:
     int totalTimeoutMs() const { return m_totalMs; }
 
     // One GET. Never throws for a network failure: that is a result with ok == false. A body
-    // beyond kBodyLimit is dropped and fails the request. One thread at a time.
+    // beyond kBodyLimit is dropped and fails the request. Redirects are followed, from http
+    // to https too, but never from https back to http. One thread at a time.
     HttpResult get(const QString &url);
+
+    // Ends a request under way at once, and every later one before it starts: for quitting.
+    // Safe from any thread.
+    void cancel();
+    bool isCancelled() const { return m_cancelled; }
 
     // Drops a kept-open connection, so that the next request starts afresh. Cookies stay.
     void closeConnection();
 
 private:
+    struct Hop;
+    Hop perform(const QByteArray &url, long timeoutMs);
+
     void *m_handle = nullptr; // CURL *, kept for the client's life so that its cookies last
+    void *m_multi = nullptr;  // CURLM * that runs it, so that cancel() can wake the wait
+    std::atomic<bool> m_cancelled{false};
+    QByteArray m_systemCertificates; // libcurl's own bundle, to go back to after a test's file
     int m_connectMs = kDefaultConnectTimeoutMs;
     int m_totalMs = kDefaultTotalTimeoutMs;
     bool m_freshConnection = false;

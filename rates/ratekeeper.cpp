@@ -2,6 +2,7 @@
 
 #include "address.h"
 #include "waiting.h"
+#include "xmldaily.h"
 
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
@@ -72,23 +73,28 @@ RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, boo
     // interleave with this one and could store the day's row twice.
     if (m_updating)
         return Outcome::Busy;
+    if (m_client.isCancelled())
+        return Outcome::Cancelled;
     m_updating = true;
     const auto done = qScopeGuard([this] { m_updating = false; });
 
     const QDate today = QDate::currentDate();
     const std::optional<NewestRow> newest = readNewestRow(connection);
 
-    QByteArray page;
-    QString contentType;
+    Fetch fetched;
     if (!newest || newest->date != today)
-        page = fetchPage(requestUrl(today), &contentType);
+        fetched = fetch(today);
+    if (fetched.cancelled)
+        return Outcome::Cancelled;
 
-    if (!page.isEmpty()) {
-        // All three rates or none, and the row before anything shows: a page that cannot be
-        // read, or a row the ledger refuses, leaves the rates and the texts as they were.
-        const Rates fresh = cutRates(decodePage(page, contentType));
-        ledger::storeRates(connection, fresh.dollar, fresh.euro, fresh.pound);
-        m_rates = fresh;
+    // All three rates or none, and the row before anything shows: a page that cannot be
+    // read, or a row the ledger refuses, leaves the rates and the texts as they were.
+    std::optional<Rates> fresh = fetched.rates;
+    if (!fresh && !fetched.page.isEmpty())
+        fresh = cutRates(decodePage(fetched.page, fetched.contentType));
+    if (fresh) {
+        ledger::storeRates(connection, fresh->dollar, fresh->euro, fresh->pound);
+        m_rates = *fresh;
         m_dateText = dateLine(today);
         showRates();
         return Outcome::Fetched;
@@ -108,25 +114,47 @@ RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, boo
     return Outcome::FromLedger;
 }
 
-QByteArray RateKeeper::fetchPage(const QString &url, QString *contentType)
+HttpResult RateKeeper::get(const QString &url)
+{
+    HttpResult result;
+    runWaiting([this, &url, &result] { result = m_client.get(url); });
+    return result;
+}
+
+RateKeeper::Fetch RateKeeper::fetch(const QDate &day)
 {
     int failures = 0;
     for (;;) {
-        HttpResult result;
-        runWaiting([this, &url, &result] { result = m_client.get(url); });
-        if (!result.ok) {
-            m_client.closeConnection();
-            ++failures;
-            pauseWaiting(kPauseAfterFailureMs);
+        Fetch fetched;
+        // The bank's XML service first; its answer is read only when it has all three rates.
+        const HttpResult xml = get(xmlUrl(day));
+        if (xml.ok)
+            fetched.rates = readDailyXml(xml.body, xml.contentType);
+        // Then the daily page.
+        HttpResult page;
+        if (!fetched.rates && !xml.cancelled) {
+            page = get(requestUrl(day));
+            if (!page.ok && !page.cancelled) {
+                m_client.closeConnection();
+                ++failures;
+                pauseWaiting(kPauseAfterFailureMs);
+            }
         }
         QCoreApplication::processEvents();
-        if (result.ok) {
+        if (m_client.isCancelled()) {
+            fetched.cancelled = true;
+            return fetched;
+        }
+        if (fetched.rates)
+            return fetched;
+        if (page.ok) {
             // An empty body ends the attempts as well: the server did answer.
-            *contentType = result.contentType;
-            return result.body;
+            fetched.page = page.body;
+            fetched.contentType = page.contentType;
+            return fetched;
         }
         if (failures >= kMaxFailures)
-            return QByteArray();
+            return fetched;
     }
 }
 

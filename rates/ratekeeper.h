@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace ledger {
 class Connection;
 }
@@ -26,20 +28,25 @@ public:
         Off,        // the internet setting is off: nothing changed
         Busy,       // an update was already running (entered again from its event processing)
         Fetched,    // today's page was read and stored as a new rate row
-        FromLedger, // no page (today's row already stored, no answer, an empty page): the
+        FromLedger, // no rates (today's row already stored, no answer, an empty page): the
                     // newest row of the month was shown, if there is one
+        Cancelled,  // cancel() ended it: nothing changed
     };
 
     RateKeeper();
 
     // Brings the rates up to date for the open ledger. `internetAllowed` is the setting
-    // "inet", read by the caller at every call. Waits for the network off the window's
-    // thread, letting pending events run after every attempt.
+    // "inet", read by the caller at every call. Each of at most five attempts asks the bank's
+    // XML service and, when that gives no three rates, the daily page. Waits for the network
+    // off the window's thread, letting pending events run after every attempt.
     // A page whose rates cannot be read raises ConversionError; a database failure raises
     // DatabaseError. Either way the rates, the texts and the ledger stay as they were.
     Outcome update(const ledger::Connection &connection, bool internetAllowed);
 
     bool isUpdating() const { return m_updating; }
+    // Ends a download under way at once, and every later update before it asks anything:
+    // for quitting. Safe from any thread.
+    void cancel() { m_client.cancel(); }
 
     ledger::Money dollarRate() const { return m_rates.dollar; }
     ledger::Money euroRate() const { return m_rates.euro; }
@@ -60,7 +67,15 @@ public:
     HttpClient &client() { return m_client; }
 
 private:
-    QByteArray fetchPage(const QString &url, QString *contentType);
+    struct Fetch
+    {
+        std::optional<Rates> rates; // from the XML service
+        QByteArray page;            // otherwise the page, when one came
+        QString contentType;
+        bool cancelled = false;
+    };
+    Fetch fetch(const QDate &day);
+    HttpResult get(const QString &url);
     void showRates();
 
     HttpClient m_client;

@@ -5,6 +5,7 @@
 #include "support/testsupport.h"
 
 #include "app/mainwindow.h"
+#include "app/common/guard.h"
 #include "app/settingsstore.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
@@ -12,11 +13,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace testing;
@@ -80,8 +83,14 @@ private slots:
 
     void ratesFromTheBankGiveTheTooltips()
     {
+        // The bank as it answers today: the XML service, no page.
         PageServer server;
-        server.respond = [](const QByteArray &) { return Reply{Reply::Answer, http(200, ratesPage("30,0", "40", "50,5"))}; };
+        server.respond = [](const QByteArray &request) {
+            if (!request.startsWith("GET " + kXmlPath))
+                return Reply{Reply::Answer, http(404, "")};
+            return Reply{Reply::Answer, http(200, toWindows1251(dailyXml(usualValutes("30,0", "40", "50,5"))),
+                                             "application/xml")};
+        };
         qputenv("VELTOR_RATES_URL", server.base().toUtf8());
         const QString path = ledgerWith(1200, 0);
         Program program(true);
@@ -189,6 +198,58 @@ private slots:
                  RawFile(path).value("SELECT count(*) FROM Valuta WHERE dates <> date('now', 'localtime')").toInt());
     }
 
+    void aFailedFetchIsShownOncePerOpening()
+    {
+        // The XML service lacks the pound, the page holds no rates.
+        QList<Valute> noPound = usualValutes();
+        noPound.removeAt(1);
+        PageServer server;
+        server.respond = [&noPound](const QByteArray &request) {
+            if (request.startsWith("GET " + kXmlPath))
+                return Reply{Reply::Answer, http(200, toWindows1251(dailyXml(noPound)), "application/xml")};
+            return Reply{Reply::Answer, http(200, "<html><body>Нет данных</body></html>")};
+        };
+        qputenv("VELTOR_RATES_URL", server.base().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VELTOR_RATES_URL"); });
+        const QString path = ledgerWith(100, 0);
+        MessageLog log;
+        Program program(true);
+        app::MainWindow &w = program.window();
+        QCOMPARE(log.texts(), QStringList({"'' is not a valid floating point value."}));
+        QCOMPARE(server.count(), 2);
+        QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(данные не получены)"));
+
+        // Recording entries refreshes the panel without asking the bank again.
+        // (An entry dialog refreshes through the guard, as here.)
+        for (int i = 0; i < 3; ++i) {
+            ledger::recordIncome(w.session().connection(), "Премия", rub(10), "", false);
+            ui::guard(&w, [&] { w.session().entriesChanged(); });
+        }
+        QCOMPARE(label(w, "Label11")->text(), QStringLiteral("Доход: 130,00 руб."));
+        QCOMPARE(server.count(), 2);
+        QCOMPARE(log.texts().size(), 1);
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM Valuta WHERE dates = date('now', 'localtime')").toInt(), 0);
+
+        // Asking with "Курсы валют:" does ask, and says why nothing came.
+        QTest::mouseClick(find<QWidget>(&w, "Label4"), Qt::LeftButton);
+        QCOMPARE(server.count(), 4);
+        QCOMPARE(log.texts().size(), 2);
+
+        // Opening a ledger again asks once more, and once only; the panel shows its figures
+        // all the same.
+        const QString other = appFolder() + "other.tor";
+        ledger::Connection::create(other);
+        ledger::recordIncome(*ledger::Connection::open(other), "Зарплата", rub(500), "", false);
+        ui::guard(&w, [&] { w.LoadDB(other); });
+        QCOMPARE(label(w, "Label11")->text(), QStringLiteral("Доход: 500,00 руб."));
+        QCOMPARE(label(w, "Label1")->text(), QStringLiteral("баланс: 500,00 руб."));
+        QCOMPARE(server.count(), 6);
+        QCOMPARE(log.texts().size(), 3);
+        ui::guard(&w, [&] { w.session().entriesChanged(); });
+        QCOMPARE(server.count(), 6);
+        QCOMPARE(log.texts().size(), 3);
+    }
+
     void theInternetSettingOffChangesNothing()
     {
         PageServer server;
@@ -204,6 +265,47 @@ private slots:
         QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(данные не получены)"));
         QVERIFY(label(w, "Label1")->toolTip().isEmpty());
         qunsetenv("VELTOR_RATES_URL");
+    }
+
+    void closingTheWindowEndsAHangingDownload()
+    {
+        // As the program runs: the window, the event loop, and the end of the loop when the
+        // last window closes. The bank accepts the connection and never answers.
+        ledgerWith(10, 0);
+        app::SettingsStore store; // the internet setting on, as by default
+        MessageLog log;
+        std::unique_ptr<app::MainWindow> window = std::make_unique<app::MainWindow>(store);
+        PageServer server;
+        server.respond = [&window](const QByteArray &) {
+            // The user closes the window while the first request waits.
+            QTimer::singleShot(0, window.get(), &QWidget::close);
+            return Reply{Reply::Hang, {}};
+        };
+        qputenv("VELTOR_RATES_URL", server.base().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VELTOR_RATES_URL"); });
+
+        // A failure bound only: should the loop never end, it is ended here.
+        bool overdue = false;
+        QTimer bound;
+        bound.setSingleShot(true);
+        connect(&bound, &QTimer::timeout, [&overdue] {
+            overdue = true;
+            QCoreApplication::exit(1);
+        });
+        bound.start(120'000);
+        QElapsedTimer clock;
+        clock.start();
+        window->show();
+        const int code = QApplication::exec();
+        const qint64 took = clock.elapsed();
+        QVERIFY(!overdue);
+        QCOMPARE(code, 0);
+        // Five attempts of 20 s each without the cancel; a generous bound with it.
+        QVERIFY2(took < 30'000, qPrintable(QString::number(took)));
+        QCOMPARE(server.count(), 1);
+        QVERIFY(!window->rates().isUpdating());
+        QCOMPARE(log.texts(), QStringList());
+        window.reset();
     }
 };
 

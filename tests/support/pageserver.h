@@ -4,13 +4,32 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QString>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <functional>
+#include <memory>
 
 namespace testing {
+
+// Enough of Windows-1251 for the pages here: ASCII and the Russian letters without Ё.
+inline QByteArray toWindows1251(const QString &text)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x0410 && c.unicode() <= 0x044F)
+            bytes += char(0xC0 + (c.unicode() - 0x0410));
+        else if (c.unicode() < 0x80)
+            bytes += char(c.unicode());
+        else
+            qFatal("no windows-1251 byte for U+%04X", unsigned(c.unicode()));
+    }
+    return bytes;
+}
 
 // What the server does with one request.
 struct Reply
@@ -26,24 +45,42 @@ inline QByteArray http(int status, const QByteArray &body, const QByteArray &con
            + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
-// Listens on loopback only; answers each request as `respond` says and records it raw.
+// Listens on loopback only; answers each request as `respond` says and records it raw. With
+// a TLS configuration it speaks HTTPS, and a request is recorded only once the client has
+// accepted the certificate.
 class PageServer : public QObject
 {
 public:
     std::function<Reply(const QByteArray &request)> respond;
     QList<QByteArray> requests;
 
-    PageServer()
+    explicit PageServer(const QSslConfiguration *tls = nullptr)
     {
-        if (!m_server.listen(QHostAddress::LocalHost, 0))
+        if (tls) {
+            auto *server = new QSslServer;
+            server->setSslConfiguration(*tls);
+            m_server.reset(server);
+        } else {
+            m_server = std::make_unique<QTcpServer>();
+        }
+        if (!m_server->listen(QHostAddress::LocalHost, 0))
             qFatal("no loopback port");
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
+        m_scheme = tls ? QStringLiteral("https") : QStringLiteral("http");
+        connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket *socket = m_server->nextPendingConnection())
                 serve(socket);
         });
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    QString base() const { return QStringLiteral("%1://127.0.0.1:%2").arg(m_scheme).arg(m_server->serverPort()); }
     int count() const { return int(requests.size()); }
+    // Requests whose request line starts with "GET " + `path`.
+    int count(const QByteArray &path) const
+    {
+        int n = 0;
+        for (const QByteArray &request : requests)
+            n += request.startsWith("GET " + path) ? 1 : 0;
+        return n;
+    }
     // Request `i` line by line, the request line first.
     QList<QByteArray> lines(int i) const
     {
@@ -92,8 +129,48 @@ private:
             socket->write(chunk);
     }
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    QString m_scheme;
 };
+
+inline const QByteArray kXmlPath = "/scripts/XML_daily.asp";
+inline const QByteArray kPagePath = "/currency_base/D_print.asp";
+
+// One Valute of the bank's XML service.
+struct Valute
+{
+    QString code;
+    QString nominal;
+    QString value;
+    QString name;
+};
+
+inline QList<Valute> usualValutes(const QString &dollar = QStringLiteral("76,4251"),
+                                  const QString &euro = QStringLiteral("89,1180"),
+                                  const QString &pound = QStringLiteral("102,0047"))
+{
+    return {{"AUD", "1", "50,3170", "Австралийский доллар"},
+            {"GBP", "1", pound, "Фунт стерлингов Соединенного королевства"},
+            {"USD", "1", dollar, "Доллар США"},
+            {"EUR", "1", euro, "Евро"},
+            {"JPY", "100", "51,0837", "Японских иен"}};
+}
+
+// The service's ValCurs document as text, its declaration naming `encoding` (none when empty).
+inline QString dailyXml(const QList<Valute> &valutes, const QString &encoding = QStringLiteral("windows-1251"))
+{
+    QString xml = encoding.isEmpty() ? QString()
+                                     : QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>").arg(encoding);
+    xml += QStringLiteral("<ValCurs Date=\"09.12.2026\" name=\"Foreign Currency Market\">");
+    int id = 10;
+    for (const Valute &v : valutes) {
+        xml += QStringLiteral("<Valute ID=\"R010%1\"><NumCode>%1</NumCode><CharCode>%2</CharCode>"
+                              "<Nominal>%3</Nominal><Name>%4</Name><Value>%5</Value><VunitRate>%5</VunitRate>"
+                              "</Valute>")
+                   .arg(id++).arg(v.code, v.nominal, v.name, v.value);
+    }
+    return xml + QStringLiteral("</ValCurs>");
+}
 
 // A page shaped like the bank's: the currency's name in one cell, its rate in the next.
 inline QByteArray ratesPage(const QString &dollar, const QString &euro, const QString &pound, bool withEuro = true)
