@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "qttranslation.h"
 #include "settingsstore.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(VELTOR_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     QApplication::setDesktopFileName(QStringLiteral("veltor"));
+    app::installQtTranslation();
 
     app::SettingsStore store;
     app::MainWindow window(store);

@@ -8,7 +8,6 @@
 #include "ledger/session.h"
 
 #include <QComboBox>
-#include <QCompleter>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -100,11 +99,7 @@ ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
     m_item->setModel(&m_session.itemNames());
     m_item->setMaxVisibleItems(16);
     // Suggestions show in a list under the box and never change what was typed.
-    auto *completer = new QCompleter(&m_session.itemNames(), m_item);
-    completer->setCompletionMode(QCompleter::PopupCompletion);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    completer->setFilterMode(Qt::MatchStartsWith);
-    m_item->setCompleter(completer);
+    ui::offerSuggestions(m_item, &m_session.itemNames());
     m_price = new QLineEdit(group);
     m_price->setObjectName(QStringLiteral("Edit3"));
     m_counts = new QLineEdit(group);
@@ -229,6 +224,7 @@ void ExpenseDialog::showForAdding()
 {
     setWindowTitle(kAddCaption);
     m_loaded.clear();
+    reset();
     exec();
 }
 
@@ -239,6 +235,7 @@ void ExpenseDialog::showForEditing(qint64 journalId)
     setWindowTitle(kEditCaption);
     m_editedId = journalId;
     m_loaded = std::move(lines);
+    reset();
     exec();
     m_loaded.clear();
 }
@@ -264,12 +261,6 @@ QVector<ExpenseDialog::Line> ExpenseDialog::readBatch(qint64 journalId) const
         result.append(line);
     }
     return result;
-}
-
-void ExpenseDialog::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    reset();
 }
 
 void ExpenseDialog::reset()

@@ -19,7 +19,8 @@ namespace entries {
 // The expense dialog (TForm5): one purchase batch of any number of lines, written on OK as a
 // journal row "Расход" with the batch total and one expense line per line. The same dialog
 // replaces an existing batch; the mode is carried by the caption ("Изменить" in it means
-// editing). Made once and shown again for every use; every showing starts afresh.
+// editing). Made once and opened again for every entry; every opening starts afresh, while
+// a dialog shown again after being minimized keeps what was typed.
 class ExpenseDialog : public QDialog
 {
     Q_OBJECT
@@ -37,7 +38,6 @@ public:
     qint64 editedId() const { return m_editedId; }
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

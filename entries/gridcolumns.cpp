@@ -1,5 +1,6 @@
 #include "gridcolumns.h"
 
+#include "app/common/guard.h"
 #include "ledger/dataset.h"
 
 #include <QFontMetrics>
@@ -14,14 +15,15 @@ GridColumns::GridColumns(ledger::Dataset &dataset, QVector<GridColumn> columns, 
     , m_columns(std::move(columns))
 {
     QAbstractProxyModel::setSourceModel(&dataset);
-    // The dataset only ever resets; anything else it might report is passed on as a reset
-    // too, since the columns are mapped by name and may all have moved.
+    // Rows the dataset fetches are appended as they are; anything else it might report is
+    // passed on as a reset, since the columns are mapped by name and may all have moved.
     connect(&dataset, &QAbstractItemModel::modelAboutToBeReset, this, &GridColumns::beginChange);
     connect(&dataset, &QAbstractItemModel::modelReset, this, &GridColumns::endChange);
     connect(&dataset, &QAbstractItemModel::layoutAboutToBeChanged, this, &GridColumns::beginChange);
     connect(&dataset, &QAbstractItemModel::layoutChanged, this, &GridColumns::endChange);
-    connect(&dataset, &QAbstractItemModel::rowsAboutToBeInserted, this, &GridColumns::beginChange);
-    connect(&dataset, &QAbstractItemModel::rowsInserted, this, &GridColumns::endChange);
+    connect(&dataset, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &, int first, int last) { beginInsert(first, last); });
+    connect(&dataset, &QAbstractItemModel::rowsInserted, this, &GridColumns::endInsert);
     connect(&dataset, &QAbstractItemModel::rowsAboutToBeRemoved, this, &GridColumns::beginChange);
     connect(&dataset, &QAbstractItemModel::rowsRemoved, this, &GridColumns::endChange);
     connect(&dataset, &QAbstractItemModel::columnsAboutToBeInserted, this, &GridColumns::beginChange);
@@ -44,6 +46,28 @@ void GridColumns::endChange()
 {
     if (m_changeDepth > 0 && --m_changeDepth == 0)
         endResetModel();
+}
+
+void GridColumns::beginInsert(int first, int last)
+{
+    // Inside a reset the reset shows the new rows.
+    if (m_changeDepth > 0)
+        return;
+    m_inserting = true;
+    beginInsertRows(QModelIndex(), first, last);
+}
+
+void GridColumns::endInsert()
+{
+    if (!m_inserting)
+        return;
+    m_inserting = false;
+    endInsertRows();
+}
+
+void GridColumns::fetchAll()
+{
+    m_dataset.fetchAll();
 }
 
 void GridColumns::setField(int column, const QString &field)
@@ -134,6 +158,17 @@ QVariant GridColumns::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags GridColumns::flags(const QModelIndex &index) const
 {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QModelIndex LedgerGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    if (cursorAction == MoveEnd && (modifiers & Qt::ControlModifier)) {
+        if (auto *columns = qobject_cast<GridColumns *>(model())) {
+            if (!ui::guard(this, [columns] { columns->fetchAll(); }))
+                return currentIndex();
+        }
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
 }
 
 void setUpGrid(QTableView *grid)

@@ -2,9 +2,8 @@
 
 #include <QAbstractProxyModel>
 #include <QString>
+#include <QTableView>
 #include <QVector>
-
-class QTableView;
 
 namespace ledger {
 class Dataset;
@@ -24,9 +23,11 @@ struct GridColumn
 
 // The columns a grid shows of a dataset, picked by field name, in their own order and with
 // their own titles. Rows are passed through one for one and read only when the grid paints
-// them, so the dataset's lazy reading stays. The column count never changes, not even while
-// the dataset is closed, so the grid keeps its column widths and hidden columns when the
-// dataset is reopened. A column whose field the dataset lacks shows empty cells.
+// them, so the dataset's lazy reading stays; rows the dataset fetches as the grid scrolls
+// are passed on as inserted rows, so the grid keeps its current row and selection. The
+// column count never changes, not even while the dataset is closed, so the grid keeps its
+// column widths and hidden columns when the dataset is reopened. A column whose field the
+// dataset lacks shows empty cells.
 class GridColumns : public QAbstractProxyModel
 {
     Q_OBJECT
@@ -41,6 +42,8 @@ public:
 
     // Puts the columns' widths on the grid.
     void applyWidths(QTableView *grid) const;
+    // Offers every row of the dataset at once, without reading them (see Dataset::fetchAll).
+    void fetchAll();
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -55,10 +58,27 @@ public:
 private:
     void beginChange();
     void endChange();
+    void beginInsert(int first, int last);
+    void endInsert();
 
     ledger::Dataset &m_dataset;
     QVector<GridColumn> m_columns;
     int m_changeDepth = 0;
+    bool m_inserting = false;
+};
+
+// The grid of the journal and the report. Ctrl+End goes to the last row of the whole
+// dataset in one step: the dataset offers all its rows at once (one count), rather than
+// the grid fetching block after block up to the end.
+class LedgerGrid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    using QTableView::QTableView;
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 };
 
 // A read-only grid of whole-row selection with titles and lines, no row indicator column,

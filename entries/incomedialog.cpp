@@ -7,7 +7,6 @@
 #include "ledger/session.h"
 
 #include <QComboBox>
-#include <QCompleter>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,10 +37,7 @@ IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
     m_type->setInsertPolicy(QComboBox::NoInsert);
     m_type->setModel(&m_session.incomeTypes());
     // Suggestions show in a list under the box and never change what was typed.
-    auto *completer = new QCompleter(&m_session.incomeTypes(), m_type);
-    completer->setCompletionMode(QCompleter::PopupCompletion);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    m_type->setCompleter(completer);
+    ui::offerSuggestions(m_type, &m_session.incomeTypes());
     m_sum = new QLineEdit(this);
     m_sum->setObjectName(QStringLiteral("Edit3"));
     ui::filterNumberKeys(m_sum);
@@ -95,10 +91,10 @@ IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void IncomeDialog::showEvent(QShowEvent *event)
+int IncomeDialog::exec()
 {
-    QDialog::showEvent(event);
     reset();
+    return QDialog::exec();
 }
 
 void IncomeDialog::reset()

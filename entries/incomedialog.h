@@ -14,7 +14,8 @@ namespace entries {
 
 // The income dialog (TForm6): an income type, a sum and a comment, written on OK as one
 // journal row "Доход - <type>"; a type not offered yet is added to the income types. Made
-// once and shown again for every use; every showing starts afresh.
+// once and opened again for every entry; every opening starts afresh, while a dialog shown
+// again after being minimized keeps what was typed.
 class IncomeDialog : public QDialog
 {
     Q_OBJECT
@@ -22,8 +23,9 @@ class IncomeDialog : public QDialog
 public:
     IncomeDialog(ledger::Session &session, QWidget *parent = nullptr);
 
-protected:
-    void showEvent(QShowEvent *event) override;
+public slots:
+    // Opens the dialog for a new income.
+    int exec() override;
 
 private:
     void reset();

@@ -36,7 +36,7 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
     toolBar->addSeparator();
     ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать журнала"));
 
-    m_grid = new QTableView(content);
+    m_grid = new LedgerGrid(content);
     m_grid->setObjectName(QStringLiteral("Tov"));
     ui::nameForAccessibility(m_grid, QStringLiteral("Журнал"));
     m_columns = new GridColumns(
@@ -66,9 +66,11 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
     connect(m_columns, &QAbstractItemModel::modelReset, this, [this] { followReset(); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
-                ledger::Dataset &journal = m_session.journal();
-                if (current.isValid() && journal.isOpen() && current.row() < journal.count())
-                    journal.moveTo(current.row());
+                ui::guard(this, [&] {
+                    ledger::Dataset &journal = m_session.journal();
+                    if (current.isValid() && journal.isOpen() && current.row() < journal.count())
+                        journal.moveTo(current.row());
+                });
             });
     connect(m_period, &QComboBox::currentIndexChanged, this, ui::guarded(this, [this] { choosePeriod(); }));
     connect(m_grid, &QAbstractItemView::doubleClicked, this, ui::guarded(this, [this] { editCurrent(); }));

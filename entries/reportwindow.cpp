@@ -44,7 +44,7 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
     toolBar->addSeparator();
     ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать графика"));
 
-    m_grid = new QTableView(content);
+    m_grid = new LedgerGrid(content);
     m_grid->setObjectName(QStringLiteral("Tov"));
     ui::nameForAccessibility(m_grid, QStringLiteral("Отчёт"));
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;

@@ -279,6 +279,19 @@ void Dataset::fetchMore(const QModelIndex &parent)
         m_count = m_shown;
 }
 
+void Dataset::fetchAll()
+{
+    if (!m_open || m_exhausted)
+        return;
+    const int total = count();
+    m_exhausted = true;
+    if (total <= m_shown)
+        return;
+    beginInsertRows(QModelIndex(), m_shown, total - 1);
+    m_shown = total;
+    endInsertRows();
+}
+
 int Dataset::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_columns.size());

@@ -65,6 +65,10 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
+    // Offers every row at once, as inserted rows, after counting them: a view can go to the
+    // last row in one step. Nothing more is read until the rows are shown, and the blocks
+    // kept in memory stay as few as ever. A failed count raises DatabaseError.
+    void fetchAll();
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;

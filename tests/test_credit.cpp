@@ -14,6 +14,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QCompleter>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -93,6 +95,27 @@ QString labelText(QWidget *root, const char *name)
 {
     auto *label = find<QLabel>(root, QLatin1String(name));
     return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+// A key with the text the X keyboard gives it: "\x7f" for Delete, "\x1a" for Ctrl+Z.
+void pressAsX(QWidget *field, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(field, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(field, &release);
+}
+
+void pressDelete(QWidget *field)
+{
+    pressAsX(field, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+}
+
+// Enter where the keyboard is: in the suggestion list while it is open.
+void pressEnter(QWidget *field)
+{
+    QWidget *popup = QApplication::activePopupWidget();
+    QTest::keyClick(popup ? popup : field, Qt::Key_Return);
 }
 
 QString ledgerPath()
@@ -416,6 +439,82 @@ private slots:
         QCOMPARE(log.texts(), QStringList());
         QCOMPARE(raw.rows("SELECT List.suma, Rashod.price FROM List JOIN Rashod ON Rashod.kod = List.id"),
                  QStringList({"5000000|5000000"}));
+    }
+
+    void keysThatTypeNoCharacterWorkInEveryField()
+    {
+        MessageLog log;
+        ledger::Connection::create(ledgerPath());
+        Program program;
+        QStringList texts;
+        QVERIFY(withCalculator(program.window(), [&](QDialog *dialog) {
+            for (const char *name : {"Edit1", "Edit2", "Edit6", "Edit3", "Edit5"}) {
+                QLineEdit *field = edit(dialog, name);
+                field->setText("123");
+                field->setCursorPosition(1);
+                pressDelete(field);
+                // Undo and select-all type control characters; they act as in any field.
+                pressAsX(field, Qt::Key_Z, Qt::ControlModifier, QStringLiteral("\x1a"));
+                pressAsX(field, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+                const bool all = field->selectedText() == field->text();
+                field->setCursorPosition(0);
+                pressDelete(field);
+                texts << field->text() + (all ? "" : " (not selected)");
+            }
+        }));
+        QCOMPARE(texts, QStringList({"23", "23", "23", "23", "23"}));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void aLoanNameIsBookedAsTyped()
+    {
+        MessageLog log;
+        ledger::Connection::create(ledgerPath());
+        Program program;
+        QTRY_VERIFY(program.window().session().isOpen());
+        QStringList seen;
+        QVERIFY(withCalculator(program.window(), [&](QDialog *dialog) {
+            auto *loan = find<QComboBox>(dialog, "ComboBox1");
+            loan->setFocus();
+            loan->lineEdit()->selectAll();
+            // Suggestions show; Enter (the calculator's "Вычислить") leaves the name alone.
+            type(loan, "ИПО");
+            seen << loan->currentText();
+            pressEnter(loan);
+            type(loan, "ТЕКА");
+            seen << loan->currentText();
+            pressEnter(loan);
+            seen << loan->currentText();
+            retype(edit(dialog, "Edit5"), "100");
+            button(dialog, "Button2")->click();
+        }));
+        QCOMPARE(seen, QStringList({"ИПО", "ИПОТЕКА", "ИПОТЕКА"}));
+        RawFile raw(ledgerPath());
+        QCOMPARE(raw.rows("SELECT names FROM Rashod"), QStringList({"ИПОТЕКА"}));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void aFailedRefreshAfterBookingClosesTheDialog()
+    {
+        MessageLog log;
+        ledger::Connection::create(ledgerPath());
+        Program program;
+        QTRY_VERIFY(program.window().session().isOpen());
+        app::MainWindow &window = program.window();
+        // The booking goes through; reading the journal again afterwards fails.
+        window.session().connection().run("DROP VIEW ListZ");
+        bool closed = false;
+        QVERIFY(withCalculator(window, [&](QDialog *dialog) {
+            retype(edit(dialog, "Edit5"), "500");
+            button(dialog, "Button2")->click();
+            closed = !dialog->isVisible();
+        }));
+        QVERIFY(closed);
+        QCOMPARE(log.texts().size(), 1);
+        QVERIFY2(log.texts().first().contains("ListZ"), qPrintable(log.texts().first()));
+        RawFile raw(ledgerPath());
+        QCOMPARE(raw.rows("SELECT suma FROM List"), QStringList({"5000000"}));
+        QCOMPARE(raw.rows("SELECT names, price FROM Rashod"), QStringList({"кредит|5000000"}));
     }
 
     void withoutALedgerNothingIsBooked()

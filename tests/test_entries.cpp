@@ -8,6 +8,8 @@
 #include <QCompleter>
 #include <QHeaderView>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QShowEvent>
 
 using namespace testing;
 
@@ -47,6 +49,49 @@ bool driveIncomeDialog(LedgerProgram &program, const std::function<void(QDialog 
     find<QToolButton>(&program.window(), QStringLiteral("ToolButton3"))->click();
     static_cast<void>(QTest::qWaitFor([&] { return *ran || missedDialog(); }, 20000));
     return *ran;
+}
+
+// Delete as the X keyboard gives it: with the text "\x7f".
+void pressDelete(QWidget *field)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(field, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(field, &release);
+}
+
+// Deletes the first of "123" and returns what is left.
+QString deleteFirstDigit(QLineEdit *field)
+{
+    field->setText("123");
+    field->setCursorPosition(0);
+    pressDelete(field);
+    return field->text();
+}
+
+// Enter where the keyboard is: in the suggestion list while it is open.
+void pressEnter(QWidget *field)
+{
+    QWidget *popup = QApplication::activePopupWidget();
+    QTest::keyClick(popup ? popup : field, Qt::Key_Return);
+}
+
+// The open suggestion list, nullptr when none is open.
+QWidget *suggestions()
+{
+    return QApplication::activePopupWidget();
+}
+
+bool suggesting(QComboBox *)
+{
+    return suggestions() != nullptr;
+}
+
+// What the window system sends a dialog that is shown again after being minimized.
+void restore(QWidget *dialog)
+{
+    QShowEvent event;
+    QApplication::sendEvent(dialog, &event);
 }
 
 } // namespace
@@ -418,6 +463,154 @@ private slots:
         // Opening the ledger again reads the names it holds, newest line first.
         program.window().LoadDB(program.path());
         QCOMPARE(program.session().itemNames().stringList(), QStringList({"Хлеб", "Кефир", "Хлеб"}));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void deleteWorksInTheNumberFields()
+    {
+        MessageLog log;
+        LedgerProgram program;
+        QStringList texts;
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            texts << deleteFirstDigit(f.price) << deleteFirstDigit(f.counts);
+        }));
+        QVERIFY(driveIncomeDialog(program, [&](QDialog *d) { texts << deleteFirstDigit(find<QLineEdit>(d, "Edit3")); }));
+        QCOMPARE(texts, QStringList({"23", "23", "23"}));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void anItemNameIsAddedAsTyped()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) {
+            ledger::recordExpenseBatch(c, {expenseLine("Хлеб", 300000, 10000, "", todayIso())});
+        });
+        QList<bool> popups;
+        QStringList lines;
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            // The suggestion list is open while Enter adds the line.
+            f.item->setFocus();
+            type(f.item, "хлеб");
+            popups << suggesting(f.item);
+            f.price->setText("40");
+            f.item->setFocus();
+            pressEnter(f.item);
+            popups << suggesting(f.item);
+            // The suggestion closed: Enter in the name box adds the line too.
+            type(f.item, "ХЛЕБ");
+            f.price->setText("50");
+            f.item->setFocus();
+            if (suggesting(f.item))
+                suggestions()->hide();
+            pressEnter(f.item);
+            lines = f.lines();
+            f.ok->click();
+        }));
+        QCOMPARE(popups, QList<bool>({true, false}));
+        QCOMPARE(lines, QStringList({"1|хлеб|40|40|1||" + shortDateOf(todayIso()),
+                                     "2|ХЛЕБ|50|50|1||" + shortDateOf(todayIso())}));
+        QCOMPARE(program.raw().rows("SELECT names FROM Rashod ORDER BY id"), QStringList({"Хлеб", "хлеб", "ХЛЕБ"}));
+
+        // A suggestion the user picks is taken.
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            f.item->setFocus();
+            type(f.item, "хл");
+            QVERIFY(suggesting(f.item));
+            auto *list = qobject_cast<QAbstractItemView *>(suggestions());
+            QVERIFY(list);
+            QTest::keyClick(list, Qt::Key_Down);
+            const QString picked = list->currentIndex().data().toString();
+            QTest::keyClick(list, Qt::Key_Return);
+            lines = QStringList({picked, f.item->currentText()});
+        }));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).startsWith("хл", Qt::CaseInsensitive), qPrintable(lines.at(0)));
+        QCOMPARE(lines.at(1), lines.at(0));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void anIncomeTypeIsStoredAsTyped()
+    {
+        MessageLog log;
+        LedgerProgram program;
+        QList<bool> popups;
+        const auto income = [&](const QString &typed, bool withSuggestions) {
+            return driveIncomeDialog(program, [&](QDialog *d) {
+                auto *box = find<QComboBox>(d, "ComboBox1");
+                find<QLineEdit>(d, "Edit3")->setText("10");
+                box->setFocus();
+                type(box, typed);
+                popups << suggesting(box);
+                if (!withSuggestions && suggesting(box))
+                    suggestions()->hide();
+                pressEnter(box);
+            });
+        };
+        QVERIFY(income("премия", true));
+        QVERIFY(income("ЗАРПЛАТА", false));
+        // Leaving the box with Tab, the list open, keeps the text too.
+        QVERIFY(driveIncomeDialog(program, [&](QDialog *d) {
+            auto *box = find<QComboBox>(d, "ComboBox1");
+            find<QLineEdit>(d, "Edit3")->setText("10");
+            box->setFocus();
+            type(box, "ПРЕМИЯ");
+            popups << suggesting(box);
+            QTest::keyClick(suggestions() ? suggestions() : box, Qt::Key_Tab);
+            popups << suggesting(box);
+            find<QPushButton>(d, "Button3")->click();
+        }));
+        QCOMPARE(popups, QList<bool>({true, true, true, false}));
+        QCOMPARE(program.raw().rows("SELECT names FROM List ORDER BY id"),
+                 QStringList({"Доход - премия", "Доход - ЗАРПЛАТА", "Доход - ПРЕМИЯ"}));
+        QCOMPARE(program.raw().rows("SELECT names FROM Dohod ORDER BY id DESC LIMIT 3"),
+                 QStringList({"ПРЕМИЯ", "ЗАРПЛАТА", "премия"}));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void aDialogShownAgainKeepsWhatWasTyped()
+    {
+        MessageLog log;
+        LedgerProgram program;
+        QStringList kept;
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            f.addLine("Мёд", "300", "1");
+            f.enter("Чай", "125", "2", "Чек 7");
+            restore(f.dialog);
+            kept << f.lines() << f.item->currentText() << f.price->text() << f.counts->text() << f.document->text();
+            QTest::keyClick(f.counts, Qt::Key_Return);
+            f.ok->click();
+        }));
+        QCOMPARE(kept, QStringList({"1|Мёд|300|300|1||" + shortDateOf(todayIso()), "Чай", "125", "2", "Чек 7"}));
+        QCOMPARE(program.raw().rows("SELECT names, doc FROM Rashod ORDER BY id"), QStringList({"Мёд|", "Чай|Чек 7"}));
+        // Opened anew, the dialog starts afresh.
+        kept.clear();
+        QVERIFY(driveExpenseDialog([&] { clickExpense(program); }, [&](ExpenseForm &f) {
+            kept << f.lines() << f.item->currentText() << f.price->text() << f.counts->text() << f.document->text();
+            f.cancel->click();
+        }));
+        QCOMPARE(kept, QStringList({"", "0", "1", ""}));
+
+        // The income dialog the same way.
+        kept.clear();
+        QVERIFY(driveIncomeDialog(program, [&](QDialog *d) {
+            type(find<QComboBox>(d, "ComboBox1"), "Находка");
+            find<QLineEdit>(d, "Edit3")->setText("75");
+            type(find<QLineEdit>(d, "Edit1"), "в парке");
+            restore(d);
+            kept << find<QComboBox>(d, "ComboBox1")->currentText() << find<QLineEdit>(d, "Edit3")->text()
+                 << find<QLineEdit>(d, "Edit1")->text();
+            find<QPushButton>(d, "Button3")->click();
+        }));
+        QCOMPARE(kept, QStringList({"Находка", "75", "в парке"}));
+        QCOMPARE(program.raw().rows("SELECT names, suma, comments FROM List WHERE names LIKE 'Доход%'"),
+                 QStringList({"Доход - Находка|750000|в парке"}));
+        kept.clear();
+        QVERIFY(driveIncomeDialog(program, [&](QDialog *d) {
+            kept << find<QComboBox>(d, "ComboBox1")->currentText() << find<QLineEdit>(d, "Edit3")->text()
+                 << find<QLineEdit>(d, "Edit1")->text();
+            static_cast<QDialog *>(d)->reject();
+        }));
+        QCOMPARE(kept, QStringList({"", "0", ""}));
         QCOMPARE(log.texts(), QStringList());
     }
 

@@ -8,7 +8,10 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QImage>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace testing;
 
@@ -98,6 +101,54 @@ bool opensModal(const std::function<void()> &action)
     action();
     QTest::qWait(200);
     return opened;
+}
+
+
+// `count` incomes "Доход - 1" to "Доход - <count>" on one day and time: the journal lists the
+// newest first, so its row r is "Доход - <count - r>".
+void manyIncomes(const ledger::Connection &c, int count)
+{
+    c.run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)"
+                         " INSERT INTO List (names, suma, dates, times)"
+                         " SELECT 'Доход - ' || i, i * 10000, '2020-05-05', '10:00:00' FROM n")
+              .arg(count));
+}
+
+// `count` lines "строка 1" to "строка <count>" of one batch of today, listed in that order.
+void manyLines(const ledger::Connection &c, int count)
+{
+    c.run("INSERT INTO List (names, suma, dates) VALUES ('Расход', 0, date('now', 'localtime'))");
+    c.run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)"
+                         " INSERT INTO Rashod (kod, names, price, counts, doc, dates)"
+                         " SELECT 1, 'строка ' || i, 10000, 10000, '', date('now', 'localtime') FROM n")
+              .arg(count));
+}
+
+void wheel(QAbstractItemView *view, int steps)
+{
+    const QPoint pos = view->viewport()->rect().center();
+    QWheelEvent event(pos, view->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, -120 * steps), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &event);
+}
+
+// Page Down from the top until the grid stands past `past`: each press moves the current
+// row on, the row stays the one selected and in sight, and the model is never reset.
+void pageDownPast(QTableView *grid, int past)
+{
+    QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    int row = 0;
+    while (row <= past) {
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        const int now = grid->currentIndex().row();
+        QVERIFY2(now > row, qPrintable(QStringLiteral("row %1 after row %2").arg(now).arg(row)));
+        row = now;
+        QCOMPARE(grid->selectionModel()->selectedRows(), QModelIndexList({grid->model()->index(row, 0)}));
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
+    }
+    QCOMPARE(resets.count(), 0);
 }
 
 } // namespace
@@ -315,6 +366,116 @@ private slots:
         QCOMPARE(loaded, QStringList({"1|Хлеб|1|1|1||" + shortDateOf(todayIso())}));
         QCOMPARE(program.raw().rows("SELECT * FROM List"), before);
         QCOMPARE(log.texts(), QStringList());
+    }
+
+    // A long journal.
+
+    void scrollingKeepsTheRowTheUserIsOn()
+    {
+        MessageLog log;
+        const int entries = 3000;
+        LedgerProgram program([&](const ledger::Connection &c) { manyIncomes(c, entries); });
+        QTableView *grid = program.journalGrid();
+        pageDownPast(grid, 700);
+        if (QTest::currentTestFailed())
+            return;
+        const int row = grid->currentIndex().row();
+        QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("Доход - %1").arg(entries - row));
+        QCOMPARE(program.session().journal().current(), row);
+
+        // The wheel scrolls on, fetching more rows; the chosen row stays chosen.
+        QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+        const int offered = grid->model()->rowCount();
+        QScrollBar *bar = grid->verticalScrollBar();
+        while (grid->model()->rowCount() < qMin(entries, offered + 600)) {
+            // At the end of what is offered the grid fetches the next rows.
+            QTRY_VERIFY(bar->value() < bar->maximum());
+            const int before = bar->value();
+            wheel(grid, 3);
+            QVERIFY(bar->value() > before);
+        }
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(grid->currentIndex().row(), row);
+        QCOMPARE(grid->selectionModel()->selectedRows(), QModelIndexList({grid->model()->index(row, 0)}));
+        const int top = grid->indexAt(QPoint(2, 2)).row();
+        QVERIFY(top > row);
+        QCOMPARE(grid->model()->index(top, 0).data().toString(), QStringLiteral("Доход - %1").arg(entries - top));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void ctrlEndReachesTheOldestEntryAtOnce()
+    {
+        MessageLog log;
+        const int entries = 100000;
+        LedgerProgram program([&](const ledger::Connection &c) { manyIncomes(c, entries); });
+        QTableView *grid = program.journalGrid();
+        grid->setFocus();
+        QVERIFY(grid->model()->rowCount() < entries);
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->model()->rowCount(), entries);
+        QCOMPARE(grid->currentIndex().row(), entries - 1);
+        QCOMPARE(grid->model()->index(entries - 1, 0).data().toString(), QStringLiteral("Доход - 1"));
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
+        QCOMPARE(program.session().journal().current(), entries - 1);
+
+        QTest::keyClick(grid, Qt::Key_PageUp);
+        const int row = grid->currentIndex().row();
+        QVERIFY(row < entries - 1);
+        QCOMPARE(grid->model()->index(row, 0).data().toString(), QStringLiteral("Доход - %1").arg(entries - row));
+
+        // The scroll bar reaches any row, read when it is shown.
+        QScrollBar *bar = grid->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        const int top = grid->indexAt(QPoint(2, 2)).row();
+        QVERIFY(top > entries / 4 && top < entries * 3 / 4);
+        QCOMPARE(grid->model()->index(top, 0).data().toString(), QStringLiteral("Доход - %1").arg(entries - top));
+        QCOMPARE(grid->currentIndex().row(), row);
+
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("Доход - %1").arg(entries));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    void theReportKeepsItsRowWhileScrolling()
+    {
+        MessageLog log;
+        const int lines = 1500;
+        LedgerProgram program([&](const ledger::Connection &c) { manyLines(c, lines); });
+        ui::ChildWindow *report = program.openReport();
+        QVERIFY(report);
+        auto *grid = find<QTableView>(report, "Tov");
+        pageDownPast(grid, 600);
+        if (QTest::currentTestFailed())
+            return;
+        const int row = grid->currentIndex().row();
+        QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("строка %1").arg(row + 1));
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), lines - 1);
+        QCOMPARE(grid->model()->index(lines - 1, 0).data().toString(), QStringLiteral("строка %1").arg(lines));
+        QCOMPARE(log.texts(), QStringList());
+    }
+
+    // A journal row whose reading fails when the user moves onto it shows the error, and the
+    // program goes on.
+    void aFailingMoveShowsTheErrorBox()
+    {
+        MessageLog log;
+        LedgerProgram program([](const ledger::Connection &c) { manyIncomes(c, 600); });
+        QTableView *grid = program.journalGrid();
+        // Another program renames the table behind the journal's back: the journal's view
+        // still reads, counting its rows fails.
+        program.raw().exec("ALTER TABLE List RENAME TO Old");
+        find<QComboBox>(program.journalWindow(), "ComboBox1")->setCurrentIndex(0);
+        find<QComboBox>(program.journalWindow(), "ComboBox1")->setCurrentIndex(1);
+        QVERIFY(!log.texts().isEmpty());
+        QVERIFY2(log.texts().constLast().contains("List"), qPrintable(log.texts().join('\n')));
+        log.clear();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(log.texts().size(), 2);
+        QVERIFY2(log.texts().constFirst().contains("List"), qPrintable(log.texts().join('\n')));
     }
 
     void theReportShowsOneOfFourViews()

@@ -5,6 +5,7 @@
 
 #include "app/aboutwindow.h"
 #include "app/mainwindow.h"
+#include "app/qttranslation.h"
 #include "app/settingsstore.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
@@ -20,8 +21,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QShowEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -151,6 +154,36 @@ private slots:
         QVERIFY(!QFile::exists(appFolder() + "vel.tor"));
         QVERIFY(!find<QWidget>(&program.window(), "PanelStatus")->isVisible());
         QCOMPARE(program.window().windowTitle(), QStringLiteral("VelTor"));
+    }
+
+    void aPromptShownAgainKeepsTheTypedPassword()
+    {
+        MessageLog log;
+        const QString path = ledgerWithPassword(appFolder() + "vel.tor", "Секрет", "Дом");
+        QStringList kept;
+        whenShown("TForm9", [&](QWidget *prompt) {
+            auto *field = find<QLineEdit>(prompt, "Edit1");
+            type(field, "Секрет");
+            // What the window system sends a prompt restored after being minimized.
+            QShowEvent restored;
+            QApplication::sendEvent(prompt, &restored);
+            kept << field->text();
+            QTest::keyClick(field, Qt::Key_Return);
+            if (prompt->isVisible())
+                QTest::mouseClick(find<QPushButton>(prompt, "Button2"), Qt::LeftButton);
+        });
+        Program program;
+        QTRY_VERIFY(program.window().session().isOpen());
+        // Asked again, the prompt starts empty.
+        whenShown("TForm9", [&](QWidget *prompt) {
+            kept << find<QLineEdit>(prompt, "Edit1")->text();
+            type(find<QLineEdit>(prompt, "Edit1"), "Секрет");
+            QTest::keyClick(find<QLineEdit>(prompt, "Edit1"), Qt::Key_Return);
+        });
+        program.window().LoadDB(path);
+        QVERIFY(program.window().session().isOpen());
+        QCOMPARE(kept, QStringList({"Секрет", ""}));
+        QCOMPARE(log.texts(), QStringList());
     }
 
     void aPasswordIsAskedAndARefusalClosesTheLedger()
@@ -502,6 +535,36 @@ private slots:
         QCOMPARE(labelText(&about, "Label3"), QStringLiteral("Дата выпуска: 21.07.2008 г."));
         QCOMPARE(labelText(&about, "Label2"), QStringLiteral("Версия: 1.8 (build 240)"));
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе \"VelTor\""));
+    }
+
+    // Last: the translation stays for the rest of the run.
+    void theStandardButtonsSpeakRussian()
+    {
+        // What the start-up does before the main window is made.
+        QVERIFY(app::installQtTranslation());
+        ledger::Connection::create(appFolder() + "vel.tor");
+        Program program;
+        QTRY_VERIFY(program.window().session().isOpen());
+        ledger::recordIncome(program.window().session().connection(), "Премия", ledger::Money::fromUnits(5), "", false);
+        program.window().session().entriesChanged();
+        QMdiSubWindow *journal = program.window().findChildWindow(QStringLiteral("Журнал расхода/дохода"));
+        QVERIFY(journal);
+        auto *grid = journal->findChild<QWidget *>("Tov");
+        QStringList buttons;
+        whenShown("velTorMessage", [&](QWidget *box) {
+            for (QAbstractButton *button : static_cast<QMessageBox *>(box)->buttons())
+                buttons << button->text().remove('&');
+            static_cast<QMessageBox *>(box)->button(QMessageBox::No)->click();
+        });
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QTRY_VERIFY(!buttons.isEmpty());
+        buttons.sort();
+        QCOMPARE(buttons, QStringList({"Да", "Нет"}));
+        QMessageBox box(QMessageBox::Information, "velTor", "?", QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text().remove('&'), QStringLiteral("ОК"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+        QCOMPARE(program.window().session().journal().rowCount(), 1);
     }
 };
 

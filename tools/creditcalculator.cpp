@@ -208,6 +208,8 @@ CreditCalculator::CreditCalculator(ledger::Session &session, QWidget *parent)
     // A name the user types is used for this booking only; it does not join the list.
     m_loanName->setInsertPolicy(QComboBox::NoInsert);
     m_loanName->addItems({QStringLiteral("кредит"), QStringLiteral("автокредит"), QStringLiteral("ипотека")});
+    // The name is booked as typed: the list only suggests.
+    ui::offerSuggestions(m_loanName, m_loanName->model());
     QFont underlined = m_loanName->font();
     underlined.setUnderline(true);
     m_loanName->setFont(underlined);
@@ -274,9 +276,11 @@ void CreditCalculator::bookPayment()
     const QString loanName = m_loanName->currentText();
     // The journal row and its line are one transaction: a failure leaves neither.
     ledger::bookLoanPayment(m_session.connection(), loanName, amount);
+    // Closed before the refresh: should the refresh fail, the payment is not offered for
+    // booking a second time.
+    accept();
     m_session.offerItemName(loanName);
     m_session.entriesChanged();
-    accept();
 }
 
 } // namespace tools

@@ -1,7 +1,10 @@
 #include "widgets.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QToolBar>
 #include <QEvent>
 #include <QFrame>
@@ -11,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 // The resources live in a static library: nothing would pull them into the program unless
 // they are asked for by name.
@@ -48,32 +53,26 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            // Enter, Esc and Tab type a control character too, but they belong to the
-            // dialog (default button, cancel button, focus), not to the field.
-            if (isDialogKey(key->key()))
-                return QObject::eventFilter(watched, event);
-            // Every other character is filtered, those of the clipboard shortcuts included
-            // (Ctrl+V types a control character): the fields take digits and the comma only.
-            const QString text = key->text();
-            if (!text.isEmpty() && !admitted(text))
+            // Only what would type a printable character is filtered: Delete ("\x7f"),
+            // Backspace, Enter, Tab, Esc and the Ctrl shortcuts (undo, select all, the
+            // clipboard) work as in any field.
+            const QString text = static_cast<const QKeyEvent *>(event)->text();
+            if (isPrintable(text) && !admitted(text))
                 return true;
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    static bool isDialogKey(int key)
+    static bool isPrintable(const QString &text)
     {
-        return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape || key == Qt::Key_Tab
-               || key == Qt::Key_Backtab;
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
     }
 
     bool admitted(const QString &text) const
     {
         for (const QChar c : text) {
-            const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('\b')
-                            || (m_comma && c == QLatin1Char(','));
+            const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (m_comma && c == QLatin1Char(','));
             if (!ok)
                 return false;
         }
@@ -82,7 +81,61 @@ private:
     bool m_comma;
 };
 
+// Enter in the open suggestion list, with no suggestion chosen in it, goes to the dialog (its
+// default button) with the text as typed; the list alone would only close.
+class SuggestionKeys : public QObject
+{
+public:
+    SuggestionKeys(QComboBox *box, QAbstractItemView *list) : QObject(box), m_box(box), m_list(list) {}
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || m_list->currentIndex().isValid())
+            return false;
+        m_list->hide();
+        QKeyEvent enter(QEvent::KeyPress, key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
+        QCoreApplication::sendEvent(m_box->window(), &enter);
+        return true;
+    }
+
+private:
+    QComboBox *m_box;
+    QAbstractItemView *m_list;
+};
+
 } // namespace
+
+void offerSuggestions(QComboBox *box, QAbstractItemModel *names)
+{
+    // The box itself gets no completer: with a completer that ignores letter case, the box
+    // looks the text up in its list the same way on Enter and when it loses the focus, and
+    // takes the listed spelling. Without one it only ever matches the exact text. The
+    // suggestions come from a completer of the box's line edit, driven as the line edit
+    // drives its own.
+    box->setCompleter(nullptr);
+    QLineEdit *edit = box->lineEdit();
+    auto *completer = new QCompleter(names, box);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchStartsWith);
+    completer->setWidget(edit);
+    QObject::connect(edit, &QLineEdit::textEdited, completer, [completer](const QString &text) {
+        completer->setCompletionPrefix(text);
+        if (text.isEmpty())
+            completer->popup()->hide();
+        else
+            completer->complete();
+    });
+    // A suggestion the user picks replaces the text.
+    QObject::connect(completer, qOverload<const QString &>(&QCompleter::activated), box,
+                     [box](const QString &text) { box->setEditText(text); });
+    // After the list's own filter, so that this one sees the keys first.
+    QAbstractItemView *list = completer->popup();
+    list->installEventFilter(new SuggestionKeys(box, list));
+}
 
 void setHint(QWidget *widget, const QString &hint, bool withTooltip)
 {

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QString>
 
+class QAbstractItemModel;
 class QAction;
 class QHBoxLayout;
 class QComboBox;
@@ -29,10 +30,15 @@ void loadResources();
 // An icon of the desktop's theme, or our own picture when the theme has none.
 QIcon icon(const QString &ownName, const QString &themeName = QString());
 
-// Admits only the digits, the comma and Backspace as typed characters (with `comma` false,
-// only the digits and Backspace). Keys that type nothing or a control character (Enter, Tab,
-// Esc, Ctrl+C) work as usual; pasted text is not filtered.
+// Admits only the digits and the comma as typed printable characters (with `comma` false,
+// only the digits). Keys that type no printable character (Delete, Backspace, Enter, Tab,
+// Esc, Ctrl+Z, Ctrl+V) work as in any field; pasted text is not filtered.
 void filterNumberKeys(QLineEdit *edit, bool comma = true);
+
+// An editable box suggests the names of `names` that begin with what is typed, in a list
+// under it, without regard to letter case. The text stays exactly as typed unless the user
+// picks a suggestion; Enter goes to the dialog's default button, the list open or not.
+void offerSuggestions(QComboBox *box, QAbstractItemModel *names);
 
 // Tahoma at a point size (or the closest font the system has).
 QFont tahoma(int points, bool bold = false);

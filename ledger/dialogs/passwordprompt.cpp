@@ -66,16 +66,13 @@ PasswordPrompt::PasswordPrompt(QWidget *parent)
 QString PasswordPrompt::ask(const QString &password)
 {
     m_password = password;
-    exec();
-    return m_field->text();
-}
-
-void PasswordPrompt::showEvent(QShowEvent *event)
-{
+    // Each question starts empty; a prompt shown again after being minimized keeps what
+    // was typed.
     m_field->clear();
     m_enter->setEnabled(m_field->text() == m_password);
     m_field->setFocus();
-    QDialog::showEvent(event);
+    exec();
+    return m_field->text();
 }
 
 } // namespace ledger

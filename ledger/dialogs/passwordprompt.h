@@ -20,7 +20,6 @@ public:
     QString ask(const QString &password);
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

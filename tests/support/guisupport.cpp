@@ -69,7 +69,9 @@ void whenShown(const QString &objectName, std::function<void(QWidget *)> action)
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, clock, objectName, action] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == objectName && modal->isVisible()) {
+        // Shown is not enough: until the window system has made the dialog the active
+        // window, keys and focus still go to the window beneath it.
+        if (modal && modal->objectName() == objectName && modal->isVisible() && modal->isActiveWindow()) {
             timer->stop();
             timer->deleteLater();
             action(modal);

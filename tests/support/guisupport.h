@@ -39,9 +39,9 @@ void resetUserState();
 // The application folder's path with its trailing separator.
 QString appFolder();
 
-// Runs `action` on the modal dialog with this object name as soon as it is shown. When it
-// does not show within a few seconds the test fails and every modal dialog is closed, so
-// that a test never hangs.
+// Runs `action` on the modal dialog with this object name as soon as it is shown and is the
+// active window. When it does not show within a few seconds the test fails and every modal
+// dialog is closed, so that a test never hangs.
 void whenShown(const QString &objectName, std::function<void(QWidget *)> action);
 // True when whenShown's dialog was never found.
 bool missedDialog();
