@@ -54,7 +54,9 @@ private slots:
         QCOMPARE(row, 3);
 
         // A click picks the row under the pointer: 200 notches of three rows move that spot
-        // 600 rows down.
+        // 600 rows down. The grid fetches more rows when the view reaches the last one it
+        // holds; the notch that reached it stops there, so at each of the two block edges
+        // passed up to a notch's rows stay behind.
         int top = -1;
         STEP(j, j.key(QStringLiteral("ctrl+Home")));
         STEP(j, j.clickInMain(kGridX, kGridY));
@@ -64,7 +66,8 @@ private slots:
         j.shot(QStringLiteral("3-wheeled"));
         STEP(j, j.clickInMain(kGridX, kGridY));
         STEP(j, deleteCurrentRow(j, &row));
-        QCOMPARE(row, top + 600);
+        QVERIFY2(row >= top + 600 - 2 * 3 && row <= top + 600,
+                 qPrintable(QStringLiteral("200 notches down from row %1 the pointer is on row %2").arg(top).arg(row)));
 
         // Ctrl+End: the last row, the oldest entry.
         STEP(j, j.key(QStringLiteral("ctrl+End")));
