@@ -23,8 +23,9 @@ packages=(
     libcurl4-openssl-dev ca-certificates mdbtools-dev
     # tests: a font, PDF pages of a printed chart, certificates of a loopback TLS server
     fonts-dejavu-core poppler-utils openssl
-    # end-to-end journeys: a real X server, real key and mouse events, screenshots
-    xvfb xauth xdotool x11-utils imagemagick
+    # end-to-end journeys: a real X server with a Russian keyboard beside the US one, real key
+    # and mouse events, screenshots, and Xlib for the journeys' own look at the windows
+    xvfb xauth x11-xkb-utils xdotool x11-utils imagemagick libx11-dev
 )
 
 missing=()
