@@ -1,5 +1,7 @@
 #include "xmldaily.h"
 
+#include "ledger/uint128.h"
+
 #include <QStringList>
 #include <QXmlStreamReader>
 
@@ -53,10 +55,10 @@ std::pair<QString, Currency> readValute(QXmlStreamReader &xml)
 }
 
 // Digits with at most one decimal comma, as an integer and its number of decimals.
-std::optional<std::pair<__int128, int>> readDecimal(const QString &text)
+std::optional<std::pair<ledger::UInt128, int>> readDecimal(const QString &text)
 {
     const QString t = text.trimmed();
-    __int128 digits = 0;
+    ledger::UInt128 digits;
     int count = 0;
     int decimals = -1;
     for (const QChar c : t) {
@@ -66,7 +68,7 @@ std::optional<std::pair<__int128, int>> readDecimal(const QString &text)
         }
         if (c < QLatin1Char('0') || c > QLatin1Char('9') || ++count > 24)
             return std::nullopt;
-        digits = digits * 10 + (c.unicode() - '0');
+        digits = digits.times(10).plus(quint64(c.unicode() - '0'));
         if (decimals >= 0)
             ++decimals;
     }
@@ -81,16 +83,21 @@ std::optional<Money> perUnit(const QString &value, const QString &nominal)
 {
     const auto v = readDecimal(value);
     const auto n = readDecimal(nominal);
-    if (!v || !n || n->second != 0 || v->first == 0 || n->first == 0 || v->second > 12)
+    const ledger::UInt128 zero;
+    if (!v || !n || n->second != 0 || v->first == zero || n->first == zero || v->second > 12 || n->first.high != 0)
         return std::nullopt;
-    __int128 scale = 1;
+    quint64 scale = 1;
     for (int i = 0; i < v->second; ++i)
         scale *= 10;
     // value / 10^decimals / nominal in ten-thousandths, rounded once.
-    const __int128 ticks = ledger::divideRoundHalfEven(v->first * Money::Scale, scale * n->first);
-    if (ticks <= 0 || ticks > std::numeric_limits<qint64>::max())
+    const ledger::UInt128 divisor = ledger::UInt128::product(scale, n->first.low);
+    if (divisor.high != 0)
         return std::nullopt;
-    return Money::fromTicks(qint64(ticks));
+    const ledger::UInt128 ticks = v->first.times(quint32(Money::Scale)).dividedRoundingHalfEven(divisor.low);
+    const auto perUnitTicks = ledger::signedValue(false, ticks);
+    if (!perUnitTicks || *perUnitTicks <= 0)
+        return std::nullopt;
+    return Money::fromTicks(*perUnitTicks);
 }
 
 std::optional<Rates> readDailyXml(const QByteArray &body, const QString &contentType)
