@@ -451,7 +451,8 @@ private slots:
             QVERIFY2(find<QAction>(w, name)->font().bold(), name);
         QVERIFY(!find<QAction>(w, "N1")->font().bold());
         QCOMPARE(find<QToolButton>(w, "ToolButton1")->menu()->objectName(), QStringLiteral("PopupMenu1"));
-        QCOMPARE(find<QToolButton>(w, "ToolButton5")->menu()->actions().size(), 2);
+        // The two charts of expenses and, after them, the price history.
+        QCOMPARE(find<QToolButton>(w, "ToolButton5")->menu()->actions().size(), 3);
         QCOMPARE(labelText(w, "Label4"), QStringLiteral("Курсы валют:"));
         QCOMPARE(labelText(w, "Label10"), QStringLiteral("(данные не получены)"));
 
