@@ -240,13 +240,26 @@ QStringList indexStatements()
     };
 }
 
-// Version 3: the month's lines by amount, so that TopRashod reads its largest lines of the
-// month straight off the index rather than sorting every line of that month number in
-// twenty years.
-QStringList version3IndexStatements()
+// Version 3: the charts read their rows off indexes alone, without a look into the table
+// for every row (an index that holds a line's amount also gives it, not worked out anew;
+// price and counts make the engine see that the index covers the view), and TopRashod reads the month's largest lines straight off an index rather
+// than sorting every line of that month number in twenty years. Where a view's order leaves
+// rows of one date to the engine, the indexes keep the order they gave before (by amount in
+// the whole period's chart, by id in the month's).
+QStringList version3Statements()
 {
     const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-    return {QStringLiteral("CREATE INDEX Rashod_month_amount ON Rashod(substr(dates, 6, 2), %1)").arg(amount)};
+    const QString income = incomeTest(QStringLiteral("names"));
+    return {
+        QStringLiteral("DROP INDEX Rashod_chart"),
+        QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1, price, counts)").arg(amount),
+        QStringLiteral("DROP INDEX Rashod_month"),
+        QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates, id, %1, price, counts)").arg(amount),
+        QStringLiteral("CREATE INDEX Rashod_month_amount ON Rashod(substr(dates, 6, 2), %1)").arg(amount),
+        QStringLiteral("CREATE INDEX List_income_chart ON List(dates, id, suma, names) WHERE %1").arg(income),
+        QStringLiteral("CREATE INDEX List_income_month ON List(substr(dates, 6, 2), dates, id, suma, names) WHERE %1")
+            .arg(income),
+    };
 }
 
 // The version that brings the index of the price history: one item's purchases found by
@@ -436,8 +449,10 @@ QString amountExpression(const QString &price, const QString &counts)
 
 QStringList createStatements()
 {
-    return tableStatements() + indexStatements() + version3IndexStatements() + itemIndexStatements()
-           + totalStatements() + viewStatements() + templateStatements()
+    // A new ledger is built as a version-2 one brought to version 3 is, so that both have the
+    // same indexes.
+    return tableStatements() + indexStatements() + version3Statements() + itemIndexStatements() + totalStatements()
+           + viewStatements() + templateStatements()
            + QStringList{QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId),
                          QStringLiteral("PRAGMA user_version = %1").arg(currentVersion())};
 }
@@ -452,8 +467,8 @@ QStringList upgradeStatements(int fromVersion)
             statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
         statements << indexStatements() << totalStatements() << viewStatements();
     } else if (fromVersion == 2) {
-        // Version 3 adds an index; tables, views and totals stay as they are.
-        statements << version3IndexStatements();
+        // Version 3 changes indexes only; tables, views and totals stay as they are.
+        statements << version3Statements();
     }
     if (fromVersion + 1 == kItemIndexVersion)
         statements << itemIndexStatements();
