@@ -10,6 +10,7 @@
 #include "ledger/csvexport.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
+#include "ledger/schema.h"
 
 #include <QCommandLineParser>
 #include <QApplication>
@@ -17,6 +18,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -56,6 +60,66 @@ void firstRows(const ledger::Connection &connection, const QString &view, int ro
         dataset.valueAt(r, 0);
 }
 
+// Takes a ledger back to an earlier version, with the engine alone, as a file that an
+// earlier program wrote (or another tool wrote into) would be: version 1 has no kept totals
+// and no index beyond kod, version 2 has the indexes of that version.
+void takeBack(const QString &path, int version)
+{
+    const QString name = QStringLiteral("bench-earlier");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("%s: %s", qPrintable(path), qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        QStringList statements;
+        if (version == 1) {
+            q.exec(QStringLiteral("SELECT type, name FROM sqlite_master WHERE type = 'trigger'"
+                                  " OR (type = 'index' AND sql IS NOT NULL AND name <> 'kod')"));
+            while (q.next())
+                statements << QStringLiteral("DROP %1 %2").arg(q.value(0).toString(), q.value(1).toString());
+            statements << QStringLiteral("DROP TABLE Itog");
+        } else {
+            // The indexes as version 2 had them.
+            const QString amount = ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
+            statements << QStringLiteral("DROP INDEX Rashod_month_amount") << QStringLiteral("DROP INDEX List_income_chart")
+                       << QStringLiteral("DROP INDEX List_income_month") << QStringLiteral("DROP INDEX Rashod_chart")
+                       << QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount)
+                       << QStringLiteral("DROP INDEX Rashod_month")
+                       << QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)");
+        }
+        statements << QStringLiteral("PRAGMA user_version = %1").arg(version);
+        for (const QString &statement : statements) {
+            if (!q.exec(statement))
+                qFatal("%s: %s", qPrintable(statement), qPrintable(q.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// Opening a copy of an earlier ledger, upgrade included; the copying is not timed.
+double upgradeMs(const QTemporaryDir &scratch, const QString &path, int version, int runs)
+{
+    const QString earlier = scratch.filePath(QStringLiteral("earlier.tor"));
+    const QString copy = scratch.filePath(QStringLiteral("opened.tor"));
+    QFile::remove(earlier);
+    QFile::copy(path, earlier);
+    takeBack(earlier, version);
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QFile::remove(copy);
+        QFile::copy(earlier, copy);
+        QElapsedTimer clock;
+        clock.start();
+        ledger::Connection::open(copy);
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    QFile::remove(copy);
+    QFile::remove(earlier);
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -92,6 +156,8 @@ int main(int argc, char *argv[])
     QString path = parser.value("ledger");
     if (path.isEmpty())
         path = scratch.filePath("bench.tor");
+    // The windows take it from the settings, where a relative path means the application folder.
+    path = QFileInfo(path).absoluteFilePath();
 
     print("create_ledger", medianMs(runs, [&] {
               const QString file = scratch.filePath("empty.tor");
@@ -159,5 +225,8 @@ int main(int argc, char *argv[])
     connection.reset();
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);
+    // A run copies the whole file and builds its indexes anew: one run each.
+    for (const int version : {1, 2})
+        print(qPrintable(QStringLiteral("open_upgrade_v%1").arg(version)), upgradeMs(scratch, path, version, 1), "ms");
     return 0;
 }

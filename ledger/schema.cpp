@@ -282,13 +282,26 @@ QStringList lineTotalStatements()
     };
 }
 
-// Version 3: the month's lines by amount, so that TopRashod reads its largest lines of the
-// month straight off the index rather than sorting every line of that month number in
-// twenty years.
-QStringList version3IndexStatements()
+// Version 3: the charts read their rows off indexes alone, without a look into the table
+// for every row (an index that holds a line's amount also gives it, not worked out anew;
+// price and counts make the engine see that the index covers the view), and TopRashod reads the month's largest lines straight off an index rather
+// than sorting every line of that month number in twenty years. Where a view's order leaves
+// rows of one date to the engine, the indexes keep the order they gave before (by amount in
+// the whole period's chart, by id in the month's).
+QStringList version3Statements()
 {
     const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-    return {QStringLiteral("CREATE INDEX Rashod_month_amount ON Rashod(substr(dates, 6, 2), %1)").arg(amount)};
+    const QString income = incomeTest(QStringLiteral("names"));
+    return {
+        QStringLiteral("DROP INDEX Rashod_chart"),
+        QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1, price, counts)").arg(amount),
+        QStringLiteral("DROP INDEX Rashod_month"),
+        QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates, id, %1, price, counts)").arg(amount),
+        QStringLiteral("CREATE INDEX Rashod_month_amount ON Rashod(substr(dates, 6, 2), %1)").arg(amount),
+        QStringLiteral("CREATE INDEX List_income_chart ON List(dates, id, suma, names) WHERE %1").arg(income),
+        QStringLiteral("CREATE INDEX List_income_month ON List(substr(dates, 6, 2), dates, id, suma, names) WHERE %1")
+            .arg(income),
+    };
 }
 
 // The version that brings the index of the price history: one item's purchases found by
@@ -462,8 +475,10 @@ QString amountExpression(const QString &price, const QString &counts)
 
 QStringList createStatements()
 {
-    return tableStatements() + indexStatements() + version3IndexStatements() + itemIndexStatements()
-           + totalStatements() + viewStatements() + templateStatements()
+    // A new ledger is built as a version-2 one brought to version 3 is, so that both have the
+    // same indexes.
+    return tableStatements() + indexStatements() + version3Statements() + itemIndexStatements() + totalStatements()
+           + viewStatements() + templateStatements()
            + QStringList{QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId),
                          QStringLiteral("PRAGMA user_version = %1").arg(currentVersion())};
 }
@@ -481,14 +496,14 @@ QStringList upgradeStatements(int fromVersion)
         // Version 3 computes a line's amount without leaving 64 bits on the way (version 2
         // could give a floating-point amount for prices near 92 billion roubles): whatever
         // computes one is made anew, and the lines' month totals are summed again. It also
-        // indexes each month number's lines by amount, for this month's largest lines.
+        // gives the charts and this month's largest lines indexes they read alone.
         for (const ViewDefinition &view : viewDefinitions())
             statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(view.name);
         statements << QStringLiteral("DROP INDEX IF EXISTS Rashod_amount") << QStringLiteral("DROP INDEX IF EXISTS Rashod_chart");
         for (const char *trigger : {"Rashod_total_insert", "Rashod_total_delete", "Rashod_total_update"})
             statements << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(trigger));
         statements << QStringLiteral("DELETE FROM Itog WHERE kind = 'L'") << amountIndexStatements()
-                   << version3IndexStatements() << lineTotalStatements() << viewStatements();
+                   << version3Statements() << lineTotalStatements() << viewStatements();
     }
     if (fromVersion + 1 == kItemIndexVersion)
         statements << itemIndexStatements();
