@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace charts {
@@ -78,7 +79,8 @@ QString SeriesTable::label(int position) const
     return regional::dateTimeText(QDateTime(date, QTime(0, 0).addSecs(int(key % 86400))));
 }
 
-SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField, int limit)
+SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField, int limit,
+                       bool keepAmounts)
 {
     if (!dataset.isOpen())
         throw ledger::DatabaseError(QStringLiteral("Набор данных %1 закрыт").arg(dataset.source()));
@@ -106,13 +108,39 @@ SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields,
         sql += QStringLiteral(" LIMIT ?");
         params << limit;
     }
+    // The lines of a day come one after another: a date is worked out once per run of it.
+    // Dates differ first in their last characters, so they are compared from the end.
+    char lastDate[32];
+    qsizetype lastSize = -1;
+    qint64 lastKey = SeriesTable::kNoLabel;
+    const auto sameAsLast = [&](QByteArrayView text) {
+        if (text.size() != lastSize)
+            return false;
+        for (qsizetype i = text.size() - 1; i >= 0; --i) {
+            if (text.data()[i] != lastDate[i])
+                return false;
+        }
+        return true;
+    };
+    const int valueCount = int(valueFields.size());
     dataset.connection()->forEachRow(sql, params, [&](const ledger::StoredRow &row) {
         const QByteArrayView label = row.text(0);
-        if (dateLabels)
-            table.dateLabels.append(label.data() ? dateKey(label) : SeriesTable::kNoLabel);
-        else
+        if (dateLabels) {
+            if (!label.data()) {
+                table.dateLabels.append(SeriesTable::kNoLabel);
+            } else {
+                if (!sameAsLast(label)) {
+                    lastKey = dateKey(label);
+                    lastSize = label.size() <= qsizetype(sizeof lastDate) ? label.size() : -1;
+                    if (lastSize >= 0)
+                        std::memcpy(lastDate, label.data(), size_t(lastSize));
+                }
+                table.dateLabels.append(lastKey);
+            }
+        } else {
             table.textLabels.append(label.data() ? QString::fromUtf8(label) : QString());
-        for (int c = 0; c < valueFields.size(); ++c) {
+        }
+        for (int c = 0; c < valueCount; ++c) {
             bool empty = false;
             double number = kNaN;
             ledger::Money amount;
@@ -130,9 +158,10 @@ SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields,
                 }
             }
             table.values[c].append(number);
-            if (c == 0)
+            if (c == 0 && keepAmounts)
                 table.amounts.append(amount);
         }
+        ++table.rows;
         return true;
     });
     return table;

@@ -34,9 +34,10 @@ struct SeriesTable
     QVector<qint64> dateLabels;      // a date label as seconds from Julian day 0, or kNoLabel
     QStringList textLabels;          // or, for a label field that is text, the texts
     QVector<QVector<double>> values; // one column per value field
-    QVector<ledger::Money> amounts;  // the first value field as money (0 where empty)
+    QVector<ledger::Money> amounts;  // the first value field as money (0 where empty), when asked for
+    int rows = 0;
 
-    int size() const { return int(amounts.size()); }
+    int size() const { return rows; }
     // A date in the short form, with its time of day when it has one; a text as it is.
     QString label(int position) const;
 };
@@ -44,9 +45,10 @@ struct SeriesTable
 // Walks an open dataset from its first row to its last (at most `limit` rows when
 // limit >= 0) and collects the label field and the value fields. The rows are read in one
 // pass over the dataset's view, whatever its length; the dataset's current row is kept.
-// An unknown field raises DatabaseError.
+// An unknown field raises DatabaseError. The exact amounts are kept only when asked for:
+// a line chart of millions of rows needs the numbers alone.
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField,
-                       int limit = -1);
+                       int limit = -1, bool keepAmounts = false);
 
 // The label of a horizontal position: that of the first table, in series order, that has a
 // row at that position; an empty text past the end of all of them.

@@ -80,7 +80,7 @@ void TopExpensesChart::load(bool wholePeriod)
     top.setSource(wholePeriod ? QStringLiteral("TopRashodAll") : QStringLiteral("TopRashod"));
     top.open();
     // The view is ordered largest first: the bars shown are its first rows.
-    const SeriesTable rows = readSeries(top, {QStringLiteral("suma")}, QStringLiteral("names"), kShownBars);
+    const SeriesTable rows = readSeries(top, {QStringLiteral("suma")}, QStringLiteral("names"), kShownBars, true);
     QVector<Bar> bars;
     for (int k = 0; k < rows.size(); ++k)
         bars.append({rows.label(k), rows.amounts.at(k), barPalette().at(k % barPalette().size())});
