@@ -1,8 +1,8 @@
 #include "aboutwindow.h"
 
-#include "app/common/linklabel.h"
+#include "widgets/linklabel.h"
 
-#include "app/common/widgets.h"
+#include "widgets/widgets.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

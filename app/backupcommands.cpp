@@ -3,7 +3,7 @@
 #include "mainwindow.h"
 #include "restoredialog.h"
 
-#include "app/common/messages.h"
+#include "widgets/messages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "infopanel.h"
 
-#include "app/common/linklabel.h"
-#include "app/common/widgets.h"
+#include "widgets/linklabel.h"
+#include "widgets/widgets.h"
 
 #include <QFontMetrics>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "restoredialog.h"
 
-#include "app/common/messages.h"
+#include "widgets/messages.h"
 #include "ledger/regional.h"
 
 #include <QDialogButtonBox>

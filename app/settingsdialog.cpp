@@ -2,9 +2,9 @@
 
 #include "settingsstore.h"
 
-#include "app/common/dialogs.h"
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/dialogs.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/dialogs/ledgerfields.h"
 #include "ledger/paths.h"

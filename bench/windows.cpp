@@ -1,6 +1,6 @@
 #include "windows.h"
 
-#include "app/common/messages.h"
+#include "widgets/messages.h"
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 #include "charts/chartwindow.h"

@@ -2,9 +2,9 @@
 
 #include "plot.h"
 
-#include "app/common/dialogs.h"
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/dialogs.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/error.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 
 #include "plot.h"
 
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/regional.h"
 #include "ledger/session.h"
 

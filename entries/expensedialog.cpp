@@ -1,7 +1,7 @@
 #include "expensedialog.h"
 
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/dataset.h"
 #include "ledger/error.h"
 #include "ledger/regional.h"

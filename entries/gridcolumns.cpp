@@ -1,6 +1,6 @@
 #include "gridcolumns.h"
 
-#include "app/common/guard.h"
+#include "widgets/guard.h"
 #include "ledger/dataset.h"
 
 #include <QFontMetrics>

@@ -2,9 +2,9 @@
 
 #include "gridcolumns.h"
 
-#include "app/common/dialogs.h"
-#include "app/common/guard.h"
-#include "app/common/messages.h"
+#include "widgets/dialogs.h"
+#include "widgets/guard.h"
+#include "widgets/messages.h"
 #include "ledger/csvexport.h"
 #include "ledger/dataset.h"
 

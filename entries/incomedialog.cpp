@@ -1,7 +1,7 @@
 #include "incomedialog.h"
 
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/regional.h"
 #include "ledger/session.h"

@@ -5,9 +5,9 @@
 #include "gridexport.h"
 #include "highlightdelegate.h"
 
-#include "app/common/guard.h"
-#include "app/common/messages.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/messages.h"
+#include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/session.h"
 

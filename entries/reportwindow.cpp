@@ -3,8 +3,8 @@
 #include "gridcolumns.h"
 #include "gridexport.h"
 
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/session.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/common/childwindow.h"
+#include "widgets/childwindow.h"
 
 class QComboBox;
 class QTableView;

@@ -19,7 +19,7 @@ layer_of() {
     ledger/jet | ledger/jet/*) echo 1 ;;
     ledger | ledger/*) echo 0 ;;
     rates | rates/*) echo 1 ;;
-    widgets | widgets/* | app/common | app/common/*) echo 2 ;;
+    widgets | widgets/*) echo 2 ;;
     entries | entries/* | charts | charts/* | tools | tools/*) echo 4 ;;
     app | app/*) echo 5 ;;
     bench | bench/* | tests | tests/* | fuzz | fuzz/*) echo 6 ;;
@@ -31,7 +31,6 @@ folder_of() {
     case "$1" in
     ledger/dialogs/*) echo ledger/dialogs ;;
     ledger/jet/*) echo ledger/jet ;;
-    app/common/*) echo app/common ;;
     *) echo "${1%%/*}" ;;
     esac
 }

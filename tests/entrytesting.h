@@ -5,7 +5,7 @@
 #include "support/guisupport.h"
 #include "support/testsupport.h"
 
-#include "app/common/childwindow.h"
+#include "widgets/childwindow.h"
 #include "app/mainwindow.h"
 #include "ledger/session.h"
 

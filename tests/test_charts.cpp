@@ -4,7 +4,7 @@
 #include "support/guisupport.h"
 #include "support/testsupport.h"
 
-#include "app/common/dialogs.h"
+#include "widgets/dialogs.h"
 #include "app/mainwindow.h"
 #include "charts/bars.h"
 #include "charts/chartdata.h"

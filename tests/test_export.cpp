@@ -3,7 +3,7 @@
 // database menu's commands write what their window shows; a cancelled export leaves no file.
 #include "entrytesting.h"
 
-#include "app/common/dialogs.h"
+#include "widgets/dialogs.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/csvexport.h"
 #include "ledger/money.h"

@@ -5,7 +5,7 @@
 #include "support/testsupport.h"
 
 #include "app/mainwindow.h"
-#include "app/common/guard.h"
+#include "widgets/guard.h"
 #include "app/settingsstore.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"

@@ -4,7 +4,7 @@
 #include "support/guisupport.h"
 #include "support/testsupport.h"
 
-#include "app/common/guard.h"
+#include "widgets/guard.h"
 #include "app/mainwindow.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"

@@ -1,7 +1,7 @@
 #include "creditcalculator.h"
 
-#include "app/common/guard.h"
-#include "app/common/widgets.h"
+#include "widgets/guard.h"
+#include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/error.h"
 #include "ledger/money.h"

@@ -1,6 +1,6 @@
 #include "ledgerfields.h"
 
-#include "app/common/widgets.h"
+#include "widgets/widgets.h"
 
 #include <QGridLayout>
 #include <QLabel>

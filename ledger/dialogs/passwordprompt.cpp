@@ -1,6 +1,6 @@
 #include "passwordprompt.h"
 
-#include "app/common/widgets.h"
+#include "widgets/widgets.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

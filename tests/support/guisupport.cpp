@@ -1,6 +1,6 @@
 #include "guisupport.h"
 
-#include "app/common/childwindow.h"
+#include "widgets/childwindow.h"
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 #include "ledger/paths.h"

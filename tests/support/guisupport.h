@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/common/messages.h"
+#include "widgets/messages.h"
 #include "testsupport.h"
 
 #include <QList>
