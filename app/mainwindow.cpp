@@ -605,12 +605,7 @@ bool MainWindow::convertEarlierFormat(const QString &path)
 
     // A large file takes a while: a progress dialog with a cancel button then shows.
     QProgressDialog progress(QStringLiteral("Преобразование базы данных..."), QStringLiteral("Отмена"), 0, 0, this);
-    progress.setObjectName(QStringLiteral("ConversionProgress"));
-    progress.setWindowTitle(ui::kAppTitle);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+    ui::setUpProgress(progress, QStringLiteral("ConversionProgress"), 500);
     jet::ConversionResult result;
     try {
         BusyCursor busy;

@@ -36,13 +36,8 @@ void exportGrid(QWidget *parent, const GridColumns &columns, const QTableView *g
         return;
 
     QProgressDialog progress(QStringLiteral("Экспорт в CSV..."), QStringLiteral("Отмена"), 0, 100, parent);
-    progress.setObjectName(QStringLiteral("ExportProgress"));
-    progress.setWindowTitle(ui::kAppTitle);
-    progress.setWindowModality(Qt::WindowModal);
     // Shown from the first report on (every few thousand rows), so a short export never flashes it.
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+    ui::setUpProgress(progress, QStringLiteral("ExportProgress"), 0);
     bool first = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {

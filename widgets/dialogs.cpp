@@ -1,7 +1,10 @@
 #include "dialogs.h"
 
+#include "messages.h"
+
 #include <QFileDialog>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 
 namespace ui {
@@ -54,6 +57,16 @@ bool confirmPrint(QWidget *parent, QPrinter *printer)
         return printHandler()(printer);
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+void setUpProgress(QProgressDialog &progress, const QString &objectName, int minimumDuration)
+{
+    progress.setObjectName(objectName);
+    progress.setWindowTitle(kAppTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(minimumDuration);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
 }
 
 } // namespace ui

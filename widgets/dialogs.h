@@ -5,6 +5,7 @@
 #include <functional>
 
 class QPrinter;
+class QProgressDialog;
 class QWidget;
 
 // The program's file and print dialogs, with one seam through which tests answer them.
@@ -28,5 +29,9 @@ void setFileHandler(FileHandler handler);
 bool confirmPrint(QWidget *parent, QPrinter *printer);
 using PrintHandler = std::function<bool(QPrinter *)>;
 void setPrintHandler(PrintHandler handler);
+
+// A long task's progress dialog as the program shows it: captioned "velTor", modal to its
+// window, shown once the task has run `minimumDuration` ms, and left to the task to close.
+void setUpProgress(QProgressDialog &progress, const QString &objectName, int minimumDuration);
 
 } // namespace ui
