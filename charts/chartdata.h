@@ -31,8 +31,16 @@ struct SeriesTable
 {
     static constexpr qint64 kNoLabel = std::numeric_limits<qint64>::min();
 
-    QVector<qint64> dateLabels;      // a date label as seconds from Julian day 0, or kNoLabel
-    QStringList textLabels;          // or, for a label field that is text, the texts
+    // A run of rows with one date label (seconds from Julian day 0, or kNoLabel), from the
+    // position `first` to the next run's: a ledger's lines of a day come one after another.
+    struct DateRun
+    {
+        int first = 0;
+        qint64 key = kNoLabel;
+        friend bool operator==(const DateRun &a, const DateRun &b) { return a.first == b.first && a.key == b.key; }
+    };
+    QVector<DateRun> dateRuns;       // the date labels, or
+    QStringList textLabels;          // for a label field that is text, the texts
     QVector<QVector<double>> values; // one column per value field
     QVector<ledger::Money> amounts;  // the first value field as money (0 where empty), when asked for
     int rows = 0;
@@ -46,9 +54,16 @@ struct SeriesTable
 // limit >= 0) and collects the label field and the value fields. The rows are read in one
 // pass over the dataset's view, whatever its length; the dataset's current row is kept.
 // An unknown field raises DatabaseError. The exact amounts are kept only when asked for:
-// a line chart of millions of rows needs the numbers alone.
+// a line chart of millions of rows needs the numbers alone. With `parts` > 1 and a date
+// label, a whole read is cut into that many spans of days read at once on several
+// processors, with the same rows in the same order.
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField,
-                       int limit = -1, bool keepAmounts = false);
+                       int limit = -1, bool keepAmounts = false, int parts = 1);
+
+// The days (ISO texts) that cut the text dates of a dataset's stored column `label` into
+// `parts` spans of equal length, in order; none when its dates are not dates or cover fewer
+// days than parts. Found through the view's index, not by reading it.
+QStringList dayBoundaries(const ledger::Dataset &dataset, const QString &label, int parts);
 
 // The label of a horizontal position: that of the first table, in series order, that has a
 // row at that position; an empty text past the end of all of them.

@@ -13,6 +13,8 @@
 #include "charts/rateschart.h"
 #include "charts/topexpenseschart.h"
 #include "ledger/database.h"
+#include "ledger/parallelread.h"
+#include "ledger/session.h"
 #include "ledger/regional.h"
 
 #include <QChart>
@@ -37,6 +39,8 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
+#include <thread>
 
 using namespace testing;
 using charts::Plot;
@@ -171,6 +175,23 @@ void pick(QComboBox *box, int index)
 QValueAxis *verticalAxis(charts::ChartWindow *window)
 {
     return window->plot().verticalAxis();
+}
+
+// Two reads of one series are the same: the same labels and values, position by position
+// (an empty value, NaN, equals an empty one).
+bool sameSeries(const charts::SeriesTable &a, const charts::SeriesTable &b)
+{
+    if (a.rows != b.rows || a.dateRuns != b.dateRuns || a.textLabels != b.textLabels
+        || a.values.size() != b.values.size())
+        return false;
+    for (int c = 0; c < a.values.size(); ++c) {
+        for (int i = 0; i < a.rows; ++i) {
+            const double x = a.values[c][i], y = b.values[c][i];
+            if (!(x == y || (std::isnan(x) && std::isnan(y))))
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -851,6 +872,66 @@ private slots:
         pick(top->periodBox(), 1);
         QCOMPARE(top->bars().bars().size(), 10);
         QCOMPARE(top->bars().bars().first().amount, ledger::Money::fromUnits(5000));
+    }
+
+    void aWholePeriodReadInSpansGivesTheRowsOfOneRead()
+    {
+        Ledger data;
+        data.raw.exec("INSERT INTO List (names, suma, dates) VALUES ('Расход', 0, '2001-01-01')");
+        // Forty days of lines, several a day with different amounts (the view orders only by
+        // date), lines with a time of day and lines without a date.
+        data.raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400)"
+                      " INSERT INTO Rashod (kod, names, price, counts, doc, dates)"
+                      " SELECT 1, 'строка', (i * 7919 % 1000) * 100, 10000, 'чек',"
+                      " date('2001-01-01', '+' || (i / 10) || ' days') FROM n");
+        data.raw.exec("INSERT INTO Rashod (kod, names, price, counts, dates) VALUES"
+                      " (1, 'без даты', 10000, 10000, NULL), (1, 'без даты', 20000, 10000, NULL),"
+                      " (1, 'с часом', 30000, 10000, '2001-01-21 08:30:00')");
+        data.raw.exec("INSERT INTO List (names, suma, dates) SELECT 'Доход - Зарплата', i * 10000,"
+                      " date('2001-01-01', '+' || i || ' days') FROM (SELECT DISTINCT id % 41 AS i FROM Rashod)");
+        Program program;
+        ledger::Session &session = program.window().session();
+        for (const char *view : {"GrafRashodAll", "GrafDohodAll"}) {
+            ledger::Dataset &dataset = session.chartExpenses();
+            dataset.close();
+            dataset.setSource(QString::fromLatin1(view));
+            dataset.open();
+            QCOMPARE(charts::dayBoundaries(dataset, "dates", 4),
+                     QStringList({"2001-01-11", "2001-01-21", "2001-01-31"}));
+            const charts::SeriesTable whole = charts::readSeries(dataset, {"suma"}, "dates");
+            const charts::SeriesTable spans = charts::readSeries(dataset, {"suma"}, "dates", -1, false, 4);
+            QVERIFY(whole.rows > 40);
+            QVERIFY2(sameSeries(whole, spans), view);
+        }
+        ledger::Dataset &lines = session.chartExpenses();
+        QCOMPARE(lines.source(), QString("GrafDohodAll"));
+        lines.close();
+        lines.setSource("GrafRashodAll");
+        lines.open();
+        QCOMPARE(charts::readSeries(lines, {"suma"}, "dates").rows, 403);
+
+        // The spans are read on connections of their own, in more than one thread...
+        const ledger::Connection &connection = session.connection();
+        const QVector<ledger::Query> halves = {{"SELECT dates FROM Rashod WHERE dates < ?", {"2001-01-21"}},
+                                               {"SELECT dates FROM Rashod WHERE dates >= ?", {"2001-01-21"}}};
+        const auto readers = [&] {
+            std::vector<std::set<std::thread::id>> seen(2);
+            ledger::forEachRowInParallel(connection, halves, [&](int query, const ledger::StoredRow &) {
+                seen[size_t(query)].insert(std::this_thread::get_id());
+            });
+            return seen;
+        };
+        if (std::thread::hardware_concurrency() > 1)
+            QVERIFY(readers()[0] != readers()[1]);
+        // ...except while a transaction is open: its writes are seen by its own connection only.
+        ledger::Transaction pending(connection);
+        connection.run("INSERT INTO Rashod (kod, names, price, counts, dates) VALUES (1, 'ещё', 50000, 10000, '2001-01-22')");
+        const std::set<std::thread::id> here = {std::this_thread::get_id()};
+        QCOMPARE(readers()[0], here);
+        QCOMPARE(readers()[1], here);
+        const charts::SeriesTable whole = charts::readSeries(lines, {"suma"}, "dates");
+        QCOMPARE(whole.rows, 404);
+        QVERIFY(sameSeries(whole, charts::readSeries(lines, {"suma"}, "dates", -1, false, 4)));
     }
 };
 
