@@ -80,9 +80,9 @@ void takeBack(const QString &path, int version)
                 statements << QStringLiteral("DROP %1 %2").arg(q.value(0).toString(), q.value(1).toString());
             statements << QStringLiteral("DROP TABLE Itog");
         } else {
-            // The indexes as version 2 had them.
+            // The indexes as version 2 had them (the item index came with version 4).
             const QString amount = ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-            statements << QStringLiteral("DROP INDEX Rashod_month_amount") << QStringLiteral("DROP INDEX List_income_chart")
+            statements << QStringLiteral("DROP INDEX IF EXISTS Rashod_item") << QStringLiteral("DROP INDEX Rashod_month_amount") << QStringLiteral("DROP INDEX List_income_chart")
                        << QStringLiteral("DROP INDEX List_income_month") << QStringLiteral("DROP INDEX Rashod_chart")
                        << QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount)
                        << QStringLiteral("DROP INDEX Rashod_month")
