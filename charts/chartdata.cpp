@@ -3,7 +3,6 @@
 #include "ledger/database.h"
 #include "ledger/dataset.h"
 #include "ledger/error.h"
-#include "ledger/parallelread.h"
 #include "ledger/regional.h"
 #include "ledger/schema.h"
 #include "ledger/uint128.h"
@@ -19,7 +18,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 namespace charts {
 
@@ -110,43 +108,17 @@ SeriesColumns seriesColumns(const ledger::Dataset &dataset, const QStringList &v
     return columns;
 }
 
-// Values gathered in blocks of a fixed size: a read of millions of rows never moves what
-// it has read to make room, which costs more than the reading itself.
-template<typename T>
-class Blocks
-{
-public:
-    void append(const T &value)
-    {
-        if (m_blocks.empty() || m_blocks.back().size() == kBlock) {
-            m_blocks.emplace_back();
-            m_blocks.back().reserve(kBlock);
-        }
-        m_blocks.back().push_back(value);
-    }
-    T *copyTo(T *out) const
-    {
-        for (const std::vector<T> &block : m_blocks)
-            out = std::copy(block.begin(), block.end(), out);
-        return out;
-    }
-
-private:
-    static constexpr size_t kBlock = size_t(1) << 16;
-    std::vector<std::vector<T>> m_blocks;
-};
-
-// Collects the rows of one read. The lines of a day come one after another: a date is
-// worked out once per run of it. Dates differ first in their last characters, so they are
-// compared from the end.
+// Collects rows into a table. The lines of a day come one after another: a date is worked
+// out once per run of it and kept once for the run. Dates differ first in their last
+// characters, so they are compared from the end.
 class SeriesCollector
 {
 public:
     SeriesCollector(const SeriesColumns &columns, bool keepAmounts)
         : m_columns(&columns)
         , m_keepAmounts(keepAmounts)
-        , m_values(size_t(columns.money.size()))
     {
+        table.values.resize(columns.money.size());
     }
 
     void add(const ledger::StoredRow &row)
@@ -154,44 +126,16 @@ public:
         addLabel(row.text(0));
         for (int c = 0; c < m_columns->money.size(); ++c)
             addValue(row, c);
-        ++m_rows;
+        ++table.rows;
     }
 
-    // The table of these reads, one after another.
-    static SeriesTable joined(const std::vector<SeriesCollector> &reads)
-    {
-        SeriesTable table;
-        for (const SeriesCollector &read : reads) {
-            for (SeriesTable::DateRun run : read.m_runs) {
-                run.first += table.rows;
-                if (table.dateRuns.isEmpty() || table.dateRuns.last().key != run.key)
-                    table.dateRuns.append(run);
-            }
-            table.textLabels += read.m_texts;
-            table.rows += read.m_rows;
-        }
-        const size_t columns = reads.empty() ? 0 : reads.front().m_values.size();
-        table.values.resize(qsizetype(columns));
-        for (size_t c = 0; c < columns; ++c) {
-            table.values[qsizetype(c)].resize(table.rows);
-            double *out = table.values[qsizetype(c)].data();
-            for (const SeriesCollector &read : reads)
-                out = read.m_values[c].copyTo(out);
-        }
-        if (!reads.empty() && reads.front().m_keepAmounts) {
-            table.amounts.resize(table.rows);
-            ledger::Money *out = table.amounts.data();
-            for (const SeriesCollector &read : reads)
-                out = read.m_amounts.copyTo(out);
-        }
-        return table;
-    }
+    SeriesTable table;
 
 private:
     void addLabel(QByteArrayView label)
     {
         if (!m_columns->dateLabels) {
-            m_texts.append(label.data() ? QString::fromUtf8(label) : QString());
+            table.textLabels.append(label.data() ? QString::fromUtf8(label) : QString());
             return;
         }
         qint64 key = SeriesTable::kNoLabel;
@@ -204,8 +148,8 @@ private:
             }
             key = m_lastKey;
         }
-        if (m_runs.isEmpty() || m_runs.last().key != key)
-            m_runs.append({m_rows, key});
+        if (table.dateRuns.isEmpty() || table.dateRuns.last().key != key)
+            table.dateRuns.append({table.rows, key});
     }
 
     bool sameAsLast(QByteArrayView text) const
@@ -237,119 +181,40 @@ private:
                 amount = ledger::Money::fromDouble(real);
             }
         }
-        m_values[size_t(c)].append(number);
+        table.values[c].append(number);
         if (c == 0 && m_keepAmounts)
-            m_amounts.append(amount);
+            table.amounts.append(amount);
     }
 
     const SeriesColumns *m_columns;
     bool m_keepAmounts;
-    std::vector<Blocks<double>> m_values;
-    Blocks<ledger::Money> m_amounts;
-    QVector<SeriesTable::DateRun> m_runs;
-    QStringList m_texts;
-    int m_rows = 0;
     char m_lastDate[32] = {};
     qsizetype m_lastSize = -1;
     qint64 m_lastKey = SeriesTable::kNoLabel;
 };
 
-// The label text at one end of the dataset's order, among the labels that are text (numbers
-// sort before texts and blobs after them): found through the view's index, not by reading it.
-std::optional<QByteArray> endLabel(const ledger::Dataset &dataset, const QString &label, bool last)
-{
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 >= '' AND %1 < x''%3 LIMIT 1")
-                            .arg(label, dataset.source(), last ? QStringLiteral(" ORDER BY %1 DESC").arg(label) : QString());
-    std::optional<QByteArray> text;
-    dataset.connection()->forEachRow(sql, {}, [&text](const ledger::StoredRow &row) {
-        text = row.text(0).toByteArray();
-        return false;
-    });
-    return text;
-}
-
-} // namespace
-
-QStringList dayBoundaries(const ledger::Dataset &dataset, const QString &label, int parts)
-{
-    const std::optional<QByteArray> first = endLabel(dataset, label, false);
-    const std::optional<QByteArray> last = endLabel(dataset, label, true);
-    if (!first || !last)
-        return {};
-    const qint64 from = dateKey(*first);
-    const qint64 to = dateKey(*last);
-    if (from == SeriesTable::kNoLabel || to == SeriesTable::kNoLabel)
-        return {};
-    const qint64 firstDay = from / 86400;
-    const qint64 days = to / 86400 - firstDay;
-    QStringList boundaries;
-    for (int k = 1; k < parts && days >= parts; ++k)
-        boundaries << QDate::fromJulianDay(firstDay + days * k / parts).toString(Qt::ISODate);
-    return boundaries;
-}
-
-namespace {
-
-// The dataset read in consecutive spans of its label: rows of the first span (with every row
-// whose label is empty or not a text, which sort first), then of each next one. The spans'
-// conditions only narrow the view's own ordered query, so the rows keep its order.
-QVector<ledger::Query> spanQueries(const QString &select, const QString &label, const QStringList &boundaries)
-{
-    QVector<ledger::Query> queries;
-    for (int k = 0; k <= boundaries.size(); ++k) {
-        QString where;
-        QVariantList params;
-        if (k == 0) {
-            where = QStringLiteral("%1 IS NULL OR %1 < ?").arg(label);
-            params << boundaries.first();
-        } else if (k == boundaries.size()) {
-            where = QStringLiteral("%1 >= ?").arg(label);
-            params << boundaries.last();
-        } else {
-            where = QStringLiteral("%1 >= ? AND %1 < ?").arg(label);
-            params << boundaries.at(k - 1) << boundaries.at(k);
-        }
-        queries.append({select + QStringLiteral(" WHERE ") + where, params});
-    }
-    return queries;
-}
-
 } // namespace
 
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField, int limit,
-                       bool keepAmounts, int parts)
+                       bool keepAmounts)
 {
     if (!dataset.isOpen())
         throw ledger::DatabaseError(QStringLiteral("Набор данных %1 закрыт").arg(dataset.source()));
     const SeriesColumns columns = seriesColumns(dataset, valueFields, labelField);
     // Row by row through the dataset's blocks would read the view in many pieces; one
     // forward pass straight from the engine reads a long ledger in one go.
-    const QString select =
-        QStringLiteral("SELECT %1 FROM %2").arg(columns.stored.join(QStringLiteral(", ")), dataset.source());
-    const QString &label = columns.stored.first();
-    const QStringList boundaries =
-        parts > 1 && limit < 0 && columns.dateLabels ? dayBoundaries(dataset, label, parts) : QStringList();
-    std::vector<SeriesCollector> reads;
-    if (boundaries.isEmpty()) {
-        reads.emplace_back(columns, keepAmounts);
-        QString sql = select;
-        QVariantList params;
-        if (limit >= 0) {
-            sql += QStringLiteral(" LIMIT ?");
-            params << limit;
-        }
-        dataset.connection()->forEachRow(sql, params, [&reads](const ledger::StoredRow &row) {
-            reads.front().add(row);
-            return true;
-        });
-    } else {
-        const QVector<ledger::Query> queries = spanQueries(select, label, boundaries);
-        reads.assign(size_t(queries.size()), SeriesCollector(columns, keepAmounts));
-        ledger::forEachRowInParallel(*dataset.connection(), queries, [&reads](int query, const ledger::StoredRow &row) {
-            reads[size_t(query)].add(row);
-        });
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.stored.join(QStringLiteral(", ")), dataset.source());
+    QVariantList params;
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        params << limit;
     }
-    return SeriesCollector::joined(reads);
+    SeriesCollector collector(columns, keepAmounts);
+    dataset.connection()->forEachRow(sql, params, [&collector](const ledger::StoredRow &row) {
+        collector.add(row);
+        return true;
+    });
+    return std::move(collector.table);
 }
 
 QString positionLabel(const QVector<const SeriesTable *> &tablesInSeriesOrder, int position)

@@ -54,16 +54,9 @@ struct SeriesTable
 // limit >= 0) and collects the label field and the value fields. The rows are read in one
 // pass over the dataset's view, whatever its length; the dataset's current row is kept.
 // An unknown field raises DatabaseError. The exact amounts are kept only when asked for:
-// a line chart of millions of rows needs the numbers alone. With `parts` > 1 and a date
-// label, a whole read is cut into that many spans of days read at once on several
-// processors, with the same rows in the same order.
+// a line chart of millions of rows needs the numbers alone.
 SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields, const QString &labelField,
-                       int limit = -1, bool keepAmounts = false, int parts = 1);
-
-// The days (ISO texts) that cut the text dates of a dataset's stored column `label` into
-// `parts` spans of equal length, in order; none when its dates are not dates or cover fewer
-// days than parts. Found through the view's index, not by reading it.
-QStringList dayBoundaries(const ledger::Dataset &dataset, const QString &label, int parts);
+                       int limit = -1, bool keepAmounts = false);
 
 // The label of a horizontal position: that of the first table, in series order, that has a
 // row at that position; an empty text past the end of all of them.

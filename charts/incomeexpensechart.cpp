@@ -14,8 +14,6 @@ namespace charts {
 
 namespace {
 
-constexpr int kWholePeriodSpans = 4;
-
 const QVector<double> &firstColumn(const SeriesTable &table)
 {
     static const QVector<double> none;
@@ -73,10 +71,8 @@ void IncomeExpenseChart::load(bool wholePeriod)
         incomes.setSource(wholePeriod ? QStringLiteral("GrafDohodAll") : QStringLiteral("GrafDohod"));
         expenses.open();
         incomes.open();
-        // The whole period of a long ledger is millions of lines: read in spans at once.
-        const int spans = wholePeriod ? kWholePeriodSpans : 1;
-        m_expenses = readSeries(expenses, {QStringLiteral("suma")}, QStringLiteral("dates"), -1, false, spans);
-        m_incomes = readSeries(incomes, {QStringLiteral("suma")}, QStringLiteral("dates"), -1, false, spans);
+        m_expenses = readSeries(expenses, {QStringLiteral("suma")}, QStringLiteral("dates"));
+        m_incomes = readSeries(incomes, {QStringLiteral("suma")}, QStringLiteral("dates"));
     } catch (...) {
         // What was read before the failure is shown; nothing of the last period stays.
         showSeries();

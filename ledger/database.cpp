@@ -1,5 +1,4 @@
 #include "database.h"
-#include "engine.h"
 
 #include "backup.h"
 #include "error.h"
@@ -299,9 +298,10 @@ QByteArrayView StoredRow::text(int column) const
     return QByteArrayView(bytes, bytes ? sqlite3_value_bytes(value) : 0);
 }
 
-void forEachRowOn(sqlite3 *db, const QString &sql, const QVariantList &params,
-                  const std::function<bool(const StoredRow &)> &visit)
+void Connection::forEachRow(const QString &sql, const QVariantList &params,
+                            const std::function<bool(const StoredRow &)> &visit) const
 {
+    sqlite3 *db = engineHandle(database());
     sqlite3_stmt *statement = nullptr;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
@@ -331,17 +331,6 @@ void forEachRowOn(sqlite3 *db, const QString &sql, const QVariantList &params,
         if (!visit(row))
             return;
     }
-}
-
-sqlite3 *Connection::engine() const
-{
-    return engineHandle(database());
-}
-
-void Connection::forEachRow(const QString &sql, const QVariantList &params,
-                            const std::function<bool(const StoredRow &)> &visit) const
-{
-    forEachRowOn(engine(), sql, params, visit);
 }
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &params) const

@@ -12,8 +12,6 @@
 #include <functional>
 #include <memory>
 
-struct sqlite3;
-
 namespace ledger {
 
 class StoredRow;
@@ -62,9 +60,6 @@ public:
     // broken UTF-16); used before writing so that a batch is refused before it starts.
     static void checkText(const QString &table, const QString &column, const QString &text);
 
-    // The engine's own handle, for the store's readers that step statements themselves.
-    sqlite3 *engine() const;
-
 private:
     friend class Transaction;
     Connection(QString path, QString connectionName);
@@ -87,8 +82,7 @@ public:
     QByteArrayView text(int column) const;
 
 private:
-    friend void forEachRowOn(sqlite3 *, const QString &, const QVariantList &,
-                             const std::function<bool(const StoredRow &)> &);
+    friend class Connection;
     explicit StoredRow(void *statement) : m_statement(statement) {}
     void *m_statement;
 };
