@@ -2,6 +2,7 @@
 
 #include "settingsstore.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/dialogs.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
@@ -12,11 +13,8 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QValidator>
@@ -75,58 +73,34 @@ private:
     QString m_previous;
 };
 
+namespace {
+const ui::Header kHeader{QStringLiteral("settings-band"), QStringLiteral("Настройки программы"),
+                         QStringLiteral("Настройки работы программы, установка пароля на открытие и описание базы "
+                                        "данных"),
+                         72};
+} // namespace
+
 SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
     , m_store(store)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("TForm7"));
-    setWindowTitle(QStringLiteral("Настройки"));
-    setFixedSize(421, 339);
-    // The window's fixed size was laid out for small dialog type; keep the texts that size.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
-
-    QWidget *band = ui::headerBand(this, QStringLiteral("settings-band"), QStringLiteral("Настройки программы"),
-                                   QStringLiteral("Настройки работы программы, установка пароля на открытие и "
-                                                  "описание базы данных"),
-                                   72);
-    QFrame *line = ui::horizontalLine(this);
+    ui::fixDialog(this, QStringLiteral("TForm7"), QStringLiteral("Настройки"), QSize(421, 339));
+    ui::keepSmallText(this);
+    QVBoxLayout *body = ui::frameDialog(this, kHeader, {QMargins(), 4, QMargins(10, 4, 10, 8)}).body;
 
     const ledger::LedgerFields fields = ledger::makeLedgerFields(this, true);
-    QGridLayout *grid = fields.grid;
     m_file = fields.file;
     m_password = fields.password;
     m_description = fields.description;
     m_storedPassword = new StoredText(m_password, m_password->maxLength());
     m_storedDescription = new StoredText(m_description, m_description->maxLength());
     QPushButton *browseButton = fields.browse;
-
-    auto *group = new QGroupBox(QStringLiteral("Интерфейс"), this);
-    m_highlight = new QCheckBox(QStringLiteral("Подсвечивать в журнале информацию о доходе"), group);
-    m_highlight->setObjectName(QStringLiteral("CheckBox1"));
-    m_internet = new QCheckBox(QStringLiteral("Подключаться к Интернет для получения данных о курсе валют"), group);
-    m_internet->setObjectName(QStringLiteral("CheckBox2"));
-    auto *groupLayout = new QVBoxLayout(group);
-    groupLayout->addWidget(m_highlight);
-    groupLayout->addWidget(m_internet);
-
-    QPushButton *cancel = nullptr;
-    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
-
-    auto *body = new QVBoxLayout;
-    body->setContentsMargins(10, 4, 10, 8);
-    body->addLayout(grid);
-    body->addWidget(group);
+    body->addLayout(fields.grid);
+    body->addWidget(buildInterfaceGroup());
     body->addStretch();
-    body->addLayout(buttons);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
-    layout->addWidget(band);
-    layout->addWidget(line);
-    layout->addLayout(body, 1);
+    QPushButton *cancel = nullptr;
+    body->addLayout(ui::okCancelRow(this, &m_ok, &cancel));
 
     // Where the system's font is wider than the one the window was drawn for, the window
     // grows rather than cut its texts off.
@@ -142,6 +116,19 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     connect(browseButton, &QPushButton::clicked, this, ui::guarded(this, [this] { browse(); }));
     connect(m_ok, &QPushButton::clicked, this, ui::guarded(this, [this] { save(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QGroupBox *SettingsDialog::buildInterfaceGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("Интерфейс"), this);
+    m_highlight = new QCheckBox(QStringLiteral("Подсвечивать в журнале информацию о доходе"), group);
+    m_highlight->setObjectName(QStringLiteral("CheckBox1"));
+    m_internet = new QCheckBox(QStringLiteral("Подключаться к Интернет для получения данных о курсе валют"), group);
+    m_internet->setObjectName(QStringLiteral("CheckBox2"));
+    auto *groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(m_highlight);
+    groupLayout->addWidget(m_internet);
+    return group;
 }
 
 void SettingsDialog::setLedgerFields(const QString &path, const std::optional<QString> &password,

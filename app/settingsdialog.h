@@ -5,6 +5,7 @@
 #include <optional>
 
 class QCheckBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -36,6 +37,7 @@ public:
     void setPasswordAndDescription(const QString &password, const QString &description);
 
 private:
+    QGroupBox *buildInterfaceGroup();
     void browse();
     void save();
 

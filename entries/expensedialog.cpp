@@ -1,5 +1,6 @@
 #include "expensedialog.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
 #include "ledger/dataset.h"
@@ -8,10 +9,8 @@
 #include "ledger/session.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +25,11 @@ namespace {
 
 const QString kAddCaption = QStringLiteral("Добавить расход");
 const QString kEditCaption = QStringLiteral("Изменить запись расхода");
+const ui::Header kHeader{
+    QStringLiteral("expense"), QStringLiteral("Ввод данных о расходах"),
+    QStringLiteral("Введите информацию о сделанных расходах - приобритение, товара, полученных услуг. Так же Вы "
+                   "може указать номера докуметов оплаты (чек, квитанции, билет и дату оплаты)"),
+    72};
 
 enum ListColumn { Number, Item, Sum, Price, Counts, Document, Date, ColumnCount };
 
@@ -62,81 +66,88 @@ private:
     bool m_wasOpen;
 };
 
-QLabel *captionFor(QWidget *field, const QString &caption, QWidget *parent)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setBuddy(field);
-    QString name = caption;
-    if (name.endsWith(QLatin1Char(':')))
-        name.chop(1);
-    ui::nameForAccessibility(field, name);
-    return label;
-}
-
 } // namespace
 
 ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("TForm5"));
-    setWindowTitle(kAddCaption);
-    setFixedSize(499, 414);
+    ui::fixDialog(this, QStringLiteral("TForm5"), kAddCaption, QSize(499, 414));
+    QVBoxLayout *body = ui::frameDialog(this, kHeader, {QMargins(), 0, QMargins(10, 4, 10, 10), 6}).body;
+    body->addWidget(buildLineFields());
+    body->addWidget(buildList(), 1);
+    QPushButton *ok = nullptr;
+    QPushButton *cancel = nullptr;
+    body->addLayout(ui::okCancelRow(this, &ok, &cancel));
+    // Enter adds a line: the add button stays the dialog's default.
+    ok->setDefault(false);
+    m_add->setDefault(true);
 
-    QWidget *band = ui::headerBand(
-        this, QStringLiteral("expense"), QStringLiteral("Ввод данных о расходах"),
-        QStringLiteral("Введите информацию о сделанных расходах - приобритение, товара, полученных услуг. Так же Вы "
-                       "може указать номера докуметов оплаты (чек, квитанции, билет и дату оплаты)"),
-        72);
-    QFrame *line = ui::horizontalLine(this);
+    ui::setTabChain({m_fields.item, m_fields.price, m_fields.counts, m_fields.document, m_fields.date, m_add, m_list,
+                     ok, cancel});
 
+    connect(m_fields.item, &QComboBox::editTextChanged, this, [this] { updateAddButton(); });
+    connect(m_fields.price, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
+    connect(m_fields.counts, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
+    connect(m_add, &QPushButton::clicked, this, ui::guarded(this, [this] { addLine(); }));
+    connect(ok, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QGroupBox *ExpenseDialog::buildLineFields()
+{
     auto *group = new QGroupBox(this);
     group->setObjectName(QStringLiteral("GroupBox1"));
-    m_item = new QComboBox(group);
-    m_item->setObjectName(QStringLiteral("ComboBox1"));
-    m_item->setEditable(true);
-    m_item->setInsertPolicy(QComboBox::NoInsert);
-    m_item->setModel(&m_session.itemNames());
-    m_item->setMaxVisibleItems(16);
+    m_fields.item = new QComboBox(group);
+    m_fields.item->setObjectName(QStringLiteral("ComboBox1"));
+    m_fields.item->setEditable(true);
+    m_fields.item->setInsertPolicy(QComboBox::NoInsert);
+    m_fields.item->setModel(&m_session.itemNames());
+    m_fields.item->setMaxVisibleItems(16);
     // Suggestions show in a list under the box and never change what was typed.
-    ui::offerSuggestions(m_item, &m_session.itemNames());
-    m_price = new QLineEdit(group);
-    m_price->setObjectName(QStringLiteral("Edit3"));
-    m_counts = new QLineEdit(group);
-    m_counts->setObjectName(QStringLiteral("Edit4"));
-    m_document = new QLineEdit(group);
-    m_document->setObjectName(QStringLiteral("Edit1"));
-    m_date = new QLineEdit(group);
-    m_date->setObjectName(QStringLiteral("Edit2"));
-    m_date->setMaxLength(10);
-    ui::filterNumberKeys(m_price);
-    ui::filterNumberKeys(m_counts);
+    ui::offerSuggestions(m_fields.item, &m_session.itemNames());
+    m_fields.price = new QLineEdit(group);
+    m_fields.price->setObjectName(QStringLiteral("Edit3"));
+    m_fields.counts = new QLineEdit(group);
+    m_fields.counts->setObjectName(QStringLiteral("Edit4"));
+    m_fields.document = new QLineEdit(group);
+    m_fields.document->setObjectName(QStringLiteral("Edit1"));
+    m_fields.date = new QLineEdit(group);
+    m_fields.date->setObjectName(QStringLiteral("Edit2"));
+    m_fields.date->setMaxLength(10);
+    ui::filterNumberKeys(m_fields.price);
+    ui::filterNumberKeys(m_fields.counts);
     m_add = new QPushButton(QStringLiteral("добавить в расходы"), group);
     m_add->setObjectName(QStringLiteral("Button1"));
     m_add->setDefault(true);
     m_add->setEnabled(false);
 
+    // Each caption stands over its field.
     auto *grid = new QGridLayout(group);
     grid->setContentsMargins(8, 6, 8, 8);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(2);
-    grid->addWidget(captionFor(m_item, QStringLiteral("Товар/услуга:"), group), 0, 0, 1, 2);
-    grid->addWidget(captionFor(m_price, QStringLiteral("Цена:"), group), 0, 2);
-    grid->addWidget(captionFor(m_counts, QStringLiteral("кол.:"), group), 0, 3);
-    grid->addWidget(m_item, 1, 0, 1, 2);
-    grid->addWidget(m_price, 1, 2);
-    grid->addWidget(m_counts, 1, 3);
+    grid->addWidget(ui::captionFor(m_fields.item, QStringLiteral("Товар/услуга:")), 0, 0, 1, 2);
+    grid->addWidget(ui::captionFor(m_fields.price, QStringLiteral("Цена:")), 0, 2);
+    grid->addWidget(ui::captionFor(m_fields.counts, QStringLiteral("кол.:")), 0, 3);
+    grid->addWidget(m_fields.item, 1, 0, 1, 2);
+    grid->addWidget(m_fields.price, 1, 2);
+    grid->addWidget(m_fields.counts, 1, 3);
     grid->addItem(new QSpacerItem(0, 6), 2, 0);
-    grid->addWidget(captionFor(m_document, QStringLiteral("Документ №:"), group), 3, 0);
-    grid->addWidget(captionFor(m_date, QStringLiteral("дата:"), group), 3, 1);
-    grid->addWidget(m_document, 4, 0);
-    grid->addWidget(m_date, 4, 1);
+    grid->addWidget(ui::captionFor(m_fields.document, QStringLiteral("Документ №:")), 3, 0);
+    grid->addWidget(ui::captionFor(m_fields.date, QStringLiteral("дата:")), 3, 1);
+    grid->addWidget(m_fields.document, 4, 0);
+    grid->addWidget(m_fields.date, 4, 1);
     grid->addWidget(m_add, 4, 2, 1, 2);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 2);
     grid->setColumnStretch(3, 1);
+    return group;
+}
 
+QTreeWidget *ExpenseDialog::buildList()
+{
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("pokupki"));
     m_list->setColumnCount(ColumnCount);
@@ -170,6 +181,7 @@ ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
         header->setTextAlignment(c, columns[c].alignment | Qt::AlignVCenter);
     }
     m_list->setHeaderItem(header);
+    // The price and the count stay in hidden columns; the list shows the sum.
     for (int c = 0; c < ColumnCount; ++c) {
         if (columns[c].width == 0)
             m_list->setColumnHidden(c, true);
@@ -177,42 +189,15 @@ ExpenseDialog::ExpenseDialog(ledger::Session &session, QWidget *parent)
             m_list->setColumnWidth(c, columns[c].width);
     }
     m_list->installEventFilter(this);
+    return m_list;
+}
 
-    QPushButton *ok = nullptr;
-    QPushButton *cancel = nullptr;
-    QHBoxLayout *buttons = ui::okCancelRow(this, &ok, &cancel);
-    // Enter adds a line: the add button stays the dialog's default.
-    ok->setDefault(false);
-    m_add->setDefault(true);
-
-    auto *body = new QVBoxLayout;
-    body->setContentsMargins(10, 4, 10, 10);
-    body->setSpacing(6);
-    body->addWidget(group);
-    body->addWidget(m_list, 1);
-    body->addLayout(buttons);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(band);
-    layout->addWidget(line);
-    layout->addLayout(body, 1);
-
-    setTabOrder(m_item, m_price);
-    setTabOrder(m_price, m_counts);
-    setTabOrder(m_counts, m_document);
-    setTabOrder(m_document, m_date);
-    setTabOrder(m_date, m_add);
-    setTabOrder(m_add, m_list);
-    setTabOrder(m_list, ok);
-    setTabOrder(ok, cancel);
-
-    connect(m_item, &QComboBox::editTextChanged, this, [this] { updateAddButton(); });
-    connect(m_price, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
-    connect(m_counts, &QLineEdit::textChanged, this, [this] { updateAddButton(); });
-    connect(m_add, &QPushButton::clicked, this, ui::guarded(this, [this] { addLine(); }));
-    connect(ok, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+void ExpenseDialog::LineFields::clearForNext()
+{
+    item->setCurrentIndex(-1);
+    item->setEditText(QString());
+    price->setText(QStringLiteral("0"));
+    counts->setText(QStringLiteral("1"));
 }
 
 bool ExpenseDialog::isEditing() const
@@ -267,35 +252,32 @@ void ExpenseDialog::reset()
 {
     m_list->clear();
     m_lines.clear();
-    m_item->setCurrentIndex(-1);
-    m_item->setEditText(QString());
-    m_price->setText(QStringLiteral("0"));
-    m_counts->setText(QStringLiteral("1"));
-    m_document->clear();
-    m_date->setText(regional::shortDate(QDate::currentDate()));
+    m_fields.clearForNext();
+    m_fields.document->clear();
+    m_fields.date->setText(regional::shortDate(QDate::currentDate()));
     if (isEditing()) {
         for (const Line &line : std::as_const(m_loaded))
             appendLine(line);
     }
     m_add->setEnabled(false);
-    m_item->setFocus();
+    m_fields.item->setFocus();
 }
 
 void ExpenseDialog::updateAddButton()
 {
-    const QString price = m_price->text();
-    m_add->setEnabled(!m_item->currentText().isEmpty() && !price.isEmpty() && price != QLatin1String("0")
-                      && !m_counts->text().isEmpty());
+    const QString price = m_fields.price->text();
+    m_add->setEnabled(!m_fields.item->currentText().isEmpty() && !price.isEmpty() && price != QLatin1String("0")
+                      && !m_fields.counts->text().isEmpty());
 }
 
 void ExpenseDialog::addLine()
 {
     Line line;
-    line.priceText = m_price->text();
-    line.countsText = m_counts->text();
-    line.dateText = m_date->text();
-    line.values.name = m_item->currentText();
-    line.values.document = m_document->text();
+    line.priceText = m_fields.price->text();
+    line.countsText = m_fields.counts->text();
+    line.dateText = m_fields.date->text();
+    line.values.name = m_fields.item->currentText();
+    line.values.document = m_fields.document->text();
     // Everything the line will be written with is read and checked now, so that nothing
     // can be refused half-way when the batch is written.
     line.values.price = regional::parseMoney(line.priceText);
@@ -312,12 +294,9 @@ void ExpenseDialog::addLine()
     m_session.offerItemName(line.values.name);
     appendLine(line);
 
-    m_item->setCurrentIndex(-1);
-    m_item->setEditText(QString());
-    m_price->setText(QStringLiteral("0"));
-    m_counts->setText(QStringLiteral("1"));
+    m_fields.clearForNext();
     m_add->setEnabled(false);
-    m_item->setFocus();
+    m_fields.item->setFocus();
 }
 
 void ExpenseDialog::appendLine(const Line &line)
@@ -380,7 +359,7 @@ void ExpenseDialog::write()
         ledger::replaceExpenseBatch(connection, m_editedId, batch);
     else
         ledger::recordExpenseBatch(connection, batch);
-    m_session.offerItemName(m_item->currentText());
+    m_session.offerItemName(m_fields.item->currentText());
     // Closed before the refresh: should the refresh fail, the batch is not offered for
     // writing a second time.
     accept();

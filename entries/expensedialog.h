@@ -6,6 +6,7 @@
 #include <QVector>
 
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -51,6 +52,21 @@ private:
         QString dateText;
     };
 
+    // The fields a line is typed into (GroupBox1).
+    struct LineFields
+    {
+        QComboBox *item = nullptr;
+        QLineEdit *price = nullptr;
+        QLineEdit *counts = nullptr;
+        QLineEdit *document = nullptr;
+        QLineEdit *date = nullptr;
+
+        // Ready for the next line: no item, price "0", count "1"; the document and its date stay.
+        void clearForNext();
+    };
+
+    QGroupBox *buildLineFields();
+    QTreeWidget *buildList();
     void reset();
     void updateAddButton();
     void addLine();
@@ -65,11 +81,7 @@ private:
     QVector<Line> m_loaded;
     QVector<Line> m_lines;
 
-    QComboBox *m_item = nullptr;
-    QLineEdit *m_price = nullptr;
-    QLineEdit *m_counts = nullptr;
-    QLineEdit *m_document = nullptr;
-    QLineEdit *m_date = nullptr;
+    LineFields m_fields;
     QPushButton *m_add = nullptr;
     QTreeWidget *m_list = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "incomedialog.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
@@ -7,30 +8,41 @@
 #include "ledger/session.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace entries {
 
+namespace {
+const ui::Header kHeader{QStringLiteral("income"), QStringLiteral("Ввод данных о доходах"),
+                         QStringLiteral("Введите информацию о полученных доходах (зарплата, премия, гонорар и т.д.)"),
+                         64};
+} // namespace
+
 IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("TForm6"));
-    setWindowTitle(QStringLiteral("Добавить доход"));
-    setFixedSize(485, 232);
+    ui::fixDialog(this, QStringLiteral("TForm6"), QStringLiteral("Добавить доход"), QSize(485, 232));
+    QVBoxLayout *body = ui::frameDialog(this, kHeader, {QMargins(), 0, QMargins(12, 8, 12, 10)}).body;
+    body->addLayout(buildFields());
+    body->addStretch();
+    QPushButton *cancel = nullptr;
+    body->addLayout(ui::okCancelRow(this, &m_ok, &cancel));
+    m_ok->setEnabled(false);
 
-    QWidget *band = ui::headerBand(this, QStringLiteral("income"), QStringLiteral("Ввод данных о доходах"),
-                                   QStringLiteral("Введите информацию о полученных доходах (зарплата, премия, "
-                                                  "гонорар и т.д.)"),
-                                   64);
-    QFrame *line = ui::horizontalLine(this);
+    ui::setTabChain({m_type, m_sum, m_comment, m_ok, cancel});
 
+    connect(m_type, &QComboBox::editTextChanged, this, [this] { m_ok->setEnabled(isComplete()); });
+    connect(m_sum, &QLineEdit::textChanged, this, [this] { m_ok->setEnabled(isComplete()); });
+    connect(m_ok, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QGridLayout *IncomeDialog::buildFields()
+{
     m_type = new QComboBox(this);
     m_type->setObjectName(QStringLiteral("ComboBox1"));
     m_type->setEditable(true);
@@ -50,45 +62,11 @@ IncomeDialog::IncomeDialog(ledger::Session &session, QWidget *parent)
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
-    const auto addRow = [&](int row, const QString &caption, QWidget *field) {
-        auto *label = new QLabel(caption, this);
-        label->setBuddy(field);
-        QString name = caption;
-        name.chop(1);
-        ui::nameForAccessibility(field, name);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1, Qt::AlignLeft);
-    };
-    addRow(0, QStringLiteral("Описание:"), m_type);
-    addRow(1, QStringLiteral("Сумма:"), m_sum);
-    addRow(2, QStringLiteral("Коментарии:"), m_comment);
+    ui::addLabelledField(grid, 0, QStringLiteral("Описание:"), m_type, Qt::AlignLeft);
+    ui::addLabelledField(grid, 1, QStringLiteral("Сумма:"), m_sum, Qt::AlignLeft);
+    ui::addLabelledField(grid, 2, QStringLiteral("Коментарии:"), m_comment, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
-
-    QPushButton *cancel = nullptr;
-    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
-    m_ok->setEnabled(false);
-
-    auto *body = new QVBoxLayout;
-    body->setContentsMargins(12, 8, 12, 10);
-    body->addLayout(grid);
-    body->addStretch();
-    body->addLayout(buttons);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(band);
-    layout->addWidget(line);
-    layout->addLayout(body, 1);
-
-    setTabOrder(m_type, m_sum);
-    setTabOrder(m_sum, m_comment);
-    setTabOrder(m_comment, m_ok);
-    setTabOrder(m_ok, cancel);
-
-    connect(m_type, &QComboBox::editTextChanged, this, [this] { updateOkButton(); });
-    connect(m_sum, &QLineEdit::textChanged, this, [this] { updateOkButton(); });
-    connect(m_ok, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return grid;
 }
 
 int IncomeDialog::exec()
@@ -107,10 +85,10 @@ void IncomeDialog::reset()
     m_type->setFocus();
 }
 
-void IncomeDialog::updateOkButton()
+bool IncomeDialog::isComplete() const
 {
     const QString sum = m_sum->text();
-    m_ok->setEnabled(!m_type->currentText().isEmpty() && !sum.isEmpty() && sum != QLatin1String("0"));
+    return !m_type->currentText().isEmpty() && !sum.isEmpty() && sum != QLatin1String("0");
 }
 
 void IncomeDialog::write()

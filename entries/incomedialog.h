@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QGridLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -28,15 +29,18 @@ public slots:
     int exec() override;
 
 private:
+    QGridLayout *buildFields();
     void reset();
-    void updateOkButton();
     void write();
+    // A type and a sum other than "0" are given: OK may write them.
+    bool isComplete() const;
 
-    ledger::Session &m_session;
     QComboBox *m_type = nullptr;
     QLineEdit *m_sum = nullptr;
     QLineEdit *m_comment = nullptr;
     QPushButton *m_ok = nullptr;
+    // Where the income is written, and the income types it offers.
+    ledger::Session &m_session;
 };
 
 } // namespace entries

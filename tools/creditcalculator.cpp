@@ -1,5 +1,6 @@
 #include "creditcalculator.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
@@ -31,25 +32,33 @@ QFont tahoma(int pixels, bool bold = false)
     return font;
 }
 
-// A field with its label; the label's text, without its colon, names the field for
-// screen readers.
-QLineEdit *field(QWidget *parent, QGridLayout *grid, int row, const char *name, const QString &label,
-                 const QString &text, int maxLength, bool comma)
+// A field of the loan's terms, with its caption in a row of `grid`.
+QLineEdit *termField(QGridLayout *grid, int row, const char *name, const QString &caption, const QString &text,
+                     int maxLength, bool comma)
 {
-    auto *caption = new QLabel(label, parent);
-    auto *edit = new QLineEdit(text, parent);
+    auto *edit = new QLineEdit(text, grid->parentWidget());
     edit->setObjectName(QLatin1String(name));
-    if (maxLength > 0)
-        edit->setMaxLength(maxLength);
+    edit->setMaxLength(maxLength);
     ui::filterNumberKeys(edit, comma);
-    caption->setBuddy(edit);
-    QString accessible = label;
-    if (accessible.endsWith(QLatin1Char(':')))
-        accessible.chop(1);
-    ui::nameForAccessibility(edit, accessible);
-    grid->addWidget(caption, row, 0);
-    grid->addWidget(edit, row, 1);
+    ui::addLabelledField(grid, row, caption, edit);
     return edit;
+}
+
+// The loan's name, as it is booked: one of three offered, or any the user types.
+QComboBox *loanNameBox(QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QStringLiteral("ComboBox1"));
+    box->setEditable(true);
+    // A name the user types is used for this booking only; it does not join the list.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems({QStringLiteral("кредит"), QStringLiteral("автокредит"), QStringLiteral("ипотека")});
+    // The name is booked as typed: the list only suggests.
+    ui::offerSuggestions(box, box->model());
+    QFont underlined = box->font();
+    underlined.setUnderline(true);
+    box->setFont(underlined);
+    return box;
 }
 
 QWidget *header(QWidget *parent)
@@ -128,125 +137,20 @@ CreditCalculator::CreditCalculator(ledger::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("TForm13"));
-    setWindowTitle(QStringLiteral(" Кредитный калькулятор"));
-    setFixedSize(400, 398);
-    // The window has a fixed size; its texts get a fixed size too, so that they fit it.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
+    ui::fixDialog(this, QStringLiteral("TForm13"), QStringLiteral(" Кредитный калькулятор"), QSize(400, 398));
+    ui::keepSmallText(this);
 
-    auto *inputs = new QGroupBox(QStringLiteral("Данные"), this);
-    inputs->setObjectName(QStringLiteral("GroupBox1"));
-    auto *inputLayout = new QVBoxLayout(inputs);
-    auto *inputGrid = new QGridLayout;
-    inputLayout->addLayout(inputGrid);
-    inputGrid->setHorizontalSpacing(6);
-    inputGrid->setVerticalSpacing(4);
-    m_amount = field(inputs, inputGrid, 0, "Edit1", QStringLiteral("Сумма кредита:"), QStringLiteral("0"), 10, false);
-    m_months = field(inputs, inputGrid, 1, "Edit2", QStringLiteral("Срок в месяцах:"), QStringLiteral("12"), 5, false);
-    m_rate = field(inputs, inputGrid, 2, "Edit6", QStringLiteral("Годовой процент:"), QStringLiteral("0"), 5, true);
-    m_commission = field(inputs, inputGrid, 3, "Edit3", QStringLiteral("Комиссия банка:"), QStringLiteral("0"), 4, true);
-    for (QLineEdit *edit : {m_amount, m_months, m_rate, m_commission})
-        edit->setFixedWidth(80);
-    auto *percent = new QLabel(QStringLiteral("% от суммы ежемесячной оплаты"), inputs);
-    percent->setObjectName(QStringLiteral("Label6"));
-    percent->setWordWrap(true);
-    inputGrid->addWidget(percent, 3, 2, 1, 2);
-    auto *note = new QLabel(QStringLiteral("(коммисия может взиматься при возврате денег по кредиту)"), inputs);
-    note->setObjectName(QStringLiteral("Label10"));
-    note->setWordWrap(true);
+    const ui::DialogFrame frame =
+        ui::frameDialog(this, header(this), {QMargins(0, 0, 0, 8), 0, QMargins(6, 6, 6, 0), 6});
+    frame.line->setObjectName(QStringLiteral("Bevel1"));
+    QPushButton *computeButton = nullptr;
+    QPushButton *closeButton = nullptr;
+    frame.body->addWidget(buildInputs(&computeButton, &closeButton));
+    frame.body->addWidget(buildResults());
+    frame.body->addStretch();
 
-    auto *computeButton = new QPushButton(QStringLiteral("Вычислить"), inputs);
-    computeButton->setObjectName(QStringLiteral("Button3"));
-    computeButton->setDefault(true);
-    auto *closeButton = new QPushButton(QStringLiteral("Закрыть"), inputs);
-    closeButton->setObjectName(QStringLiteral("Button1"));
-    closeButton->setAutoDefault(false);
-    inputGrid->addWidget(computeButton, 0, 3);
-    inputGrid->addWidget(closeButton, 1, 3);
-    inputGrid->setColumnStretch(2, 1);
-    // Below the grid, where a wrapped text gets the height it needs.
-    inputLayout->addWidget(note);
-
-    auto *results = new QGroupBox(QStringLiteral("Результат"), this);
-    results->setObjectName(QStringLiteral("GroupBox2"));
-    auto *resultGrid = new QGridLayout(results);
-    resultGrid->setContentsMargins(8, 8, 8, 8);
-    resultGrid->setHorizontalSpacing(4);
-    resultGrid->setVerticalSpacing(4);
-    auto *totalLabel = new QLabel(QStringLiteral("Сумма кредита к возврату:"), results);
-    m_total = new QLineEdit(QStringLiteral("0"), results);
-    m_total->setObjectName(QStringLiteral("Edit4"));
-    m_total->setReadOnly(true);
-    totalLabel->setBuddy(m_total);
-    ui::nameForAccessibility(m_total, QStringLiteral("Сумма кредита к возврату"));
-    resultGrid->addWidget(totalLabel, 0, 0);
-    resultGrid->addWidget(m_total, 0, 1);
-
-    auto *paymentLabel = new QLabel(QStringLiteral("Ежемесячный платёж:"), results);
-    m_payment = new QLineEdit(QStringLiteral("0"), results);
-    m_payment->setObjectName(QStringLiteral("Edit5"));
-    QFont bold = m_payment->font();
-    bold.setBold(true);
-    m_payment->setFont(bold);
-    ui::filterNumberKeys(m_payment, true);
-    paymentLabel->setBuddy(m_payment);
-    ui::nameForAccessibility(m_payment, QStringLiteral("Ежемесячный платёж"));
-    m_add = new QPushButton(QStringLiteral("Добавить в расход"), results);
-    m_add->setObjectName(QStringLiteral("Button2"));
-    m_add->setAutoDefault(false);
-    m_add->setEnabled(false);
-    resultGrid->addWidget(paymentLabel, 1, 0);
-    resultGrid->addWidget(m_payment, 1, 1);
-    resultGrid->addWidget(m_add, 1, 2);
-
-    auto *nameLabel = new QLabel(QStringLiteral("Наименование кредита:"), results);
-    m_loanName = new QComboBox(results);
-    m_loanName->setObjectName(QStringLiteral("ComboBox1"));
-    m_loanName->setEditable(true);
-    // A name the user types is used for this booking only; it does not join the list.
-    m_loanName->setInsertPolicy(QComboBox::NoInsert);
-    m_loanName->addItems({QStringLiteral("кредит"), QStringLiteral("автокредит"), QStringLiteral("ипотека")});
-    // The name is booked as typed: the list only suggests.
-    ui::offerSuggestions(m_loanName, m_loanName->model());
-    QFont underlined = m_loanName->font();
-    underlined.setUnderline(true);
-    m_loanName->setFont(underlined);
-    nameLabel->setBuddy(m_loanName);
-    ui::nameForAccessibility(m_loanName, QStringLiteral("Наименование кредита"));
-    resultGrid->addWidget(nameLabel, 2, 0);
-    resultGrid->addWidget(m_loanName, 2, 1);
-    for (QWidget *w : {static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_payment),
-                       static_cast<QWidget *>(m_loanName)})
-        w->setFixedWidth(80);
-    resultGrid->setColumnStretch(3, 1);
-
-    QFrame *line = ui::horizontalLine(this);
-    line->setObjectName(QStringLiteral("Bevel1"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 8);
-    layout->setSpacing(0);
-    layout->addWidget(header(this));
-    layout->addWidget(line);
-    auto *body = new QVBoxLayout;
-    body->setContentsMargins(6, 6, 6, 0);
-    body->setSpacing(6);
-    body->addWidget(inputs);
-    body->addWidget(results);
-    body->addStretch();
-    layout->addLayout(body, 1);
-
-    setTabOrder(m_amount, m_months);
-    setTabOrder(m_months, m_rate);
-    setTabOrder(m_rate, m_commission);
-    setTabOrder(m_commission, computeButton);
-    setTabOrder(computeButton, m_total);
-    setTabOrder(m_total, m_payment);
-    setTabOrder(m_payment, m_add);
-    setTabOrder(m_add, m_loanName);
-    setTabOrder(m_loanName, closeButton);
+    ui::setTabChain({m_terms.amount, m_terms.months, m_terms.rate, m_terms.commission, computeButton, m_total,
+                     m_payment, m_add, m_loanName, closeButton});
 
     connect(computeButton, &QPushButton::clicked, this, ui::guarded(this, [this] { compute(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -254,10 +158,86 @@ CreditCalculator::CreditCalculator(ledger::Session &session, QWidget *parent)
     connect(m_add, &QPushButton::clicked, this, ui::guarded(this, [this] { bookPayment(); }));
 }
 
+QGroupBox *CreditCalculator::buildInputs(QPushButton **computeButton, QPushButton **closeButton)
+{
+    auto *inputs = new QGroupBox(QStringLiteral("Данные"), this);
+    inputs->setObjectName(QStringLiteral("GroupBox1"));
+    auto *inputLayout = new QVBoxLayout(inputs);
+    auto *grid = new QGridLayout;
+    inputLayout->addLayout(grid);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    m_terms.amount = termField(grid, 0, "Edit1", QStringLiteral("Сумма кредита:"), QStringLiteral("0"), 10, false);
+    m_terms.months = termField(grid, 1, "Edit2", QStringLiteral("Срок в месяцах:"), QStringLiteral("12"), 5, false);
+    m_terms.rate = termField(grid, 2, "Edit6", QStringLiteral("Годовой процент:"), QStringLiteral("0"), 5, true);
+    m_terms.commission = termField(grid, 3, "Edit3", QStringLiteral("Комиссия банка:"), QStringLiteral("0"), 4, true);
+    for (QLineEdit *edit : {m_terms.amount, m_terms.months, m_terms.rate, m_terms.commission})
+        edit->setFixedWidth(80);
+    auto *percent = new QLabel(QStringLiteral("% от суммы ежемесячной оплаты"), inputs);
+    percent->setObjectName(QStringLiteral("Label6"));
+    percent->setWordWrap(true);
+    grid->addWidget(percent, 3, 2, 1, 2);
+    auto *note = new QLabel(QStringLiteral("(коммисия может взиматься при возврате денег по кредиту)"), inputs);
+    note->setObjectName(QStringLiteral("Label10"));
+    note->setWordWrap(true);
+
+    *computeButton = new QPushButton(QStringLiteral("Вычислить"), inputs);
+    (*computeButton)->setObjectName(QStringLiteral("Button3"));
+    (*computeButton)->setDefault(true);
+    *closeButton = new QPushButton(QStringLiteral("Закрыть"), inputs);
+    (*closeButton)->setObjectName(QStringLiteral("Button1"));
+    (*closeButton)->setAutoDefault(false);
+    grid->addWidget(*computeButton, 0, 3);
+    grid->addWidget(*closeButton, 1, 3);
+    grid->setColumnStretch(2, 1);
+    // Below the grid, where a wrapped text gets the height it needs.
+    inputLayout->addWidget(note);
+    return inputs;
+}
+
+QGroupBox *CreditCalculator::buildResults()
+{
+    auto *results = new QGroupBox(QStringLiteral("Результат"), this);
+    results->setObjectName(QStringLiteral("GroupBox2"));
+    auto *grid = new QGridLayout(results);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(4);
+    m_total = new QLineEdit(QStringLiteral("0"), results);
+    m_total->setObjectName(QStringLiteral("Edit4"));
+    m_total->setReadOnly(true);
+    ui::addLabelledField(grid, 0, QStringLiteral("Сумма кредита к возврату:"), m_total);
+
+    m_payment = new QLineEdit(QStringLiteral("0"), results);
+    m_payment->setObjectName(QStringLiteral("Edit5"));
+    QFont bold = m_payment->font();
+    bold.setBold(true);
+    m_payment->setFont(bold);
+    ui::filterNumberKeys(m_payment, true);
+    m_add = new QPushButton(QStringLiteral("Добавить в расход"), results);
+    m_add->setObjectName(QStringLiteral("Button2"));
+    m_add->setAutoDefault(false);
+    m_add->setEnabled(false);
+    ui::addLabelledField(grid, 1, QStringLiteral("Ежемесячный платёж:"), m_payment);
+    grid->addWidget(m_add, 1, 2);
+
+    m_loanName = loanNameBox(results);
+    ui::addLabelledField(grid, 2, QStringLiteral("Наименование кредита:"), m_loanName);
+    for (QWidget *w : {static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_payment),
+                       static_cast<QWidget *>(m_loanName)})
+        w->setFixedWidth(80);
+    grid->setColumnStretch(3, 1);
+    return results;
+}
+
+LoanTerms CreditCalculator::TermFields::read() const
+{
+    return readLoanTerms(amount->text(), months->text(), rate->text(), commission->text());
+}
+
 void CreditCalculator::compute()
 {
-    const LoanFigures figures = computeLoan(
-        readLoanTerms(m_amount->text(), m_months->text(), m_rate->text(), m_commission->text()));
+    const LoanFigures figures = computeLoan(m_terms.read());
     // Each result is shown as soon as it is known: a monthly payment beyond the money range
     // leaves the sum to repay already shown.
     m_total->setText(figureText(figures.total));

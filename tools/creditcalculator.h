@@ -4,6 +4,7 @@
 #include <QString>
 
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -54,15 +55,25 @@ public:
     explicit CreditCalculator(ledger::Session &session, QWidget *parent = nullptr);
 
 private:
+    // The four fields the terms are read from.
+    struct TermFields
+    {
+        QLineEdit *amount = nullptr;
+        QLineEdit *months = nullptr;
+        QLineEdit *rate = nullptr;
+        QLineEdit *commission = nullptr;
+
+        LoanTerms read() const;
+    };
+
+    QGroupBox *buildInputs(QPushButton **computeButton, QPushButton **closeButton);
+    QGroupBox *buildResults();
     void compute();
     void followPayment();
     void bookPayment();
 
     ledger::Session &m_session;
-    QLineEdit *m_amount = nullptr;
-    QLineEdit *m_months = nullptr;
-    QLineEdit *m_rate = nullptr;
-    QLineEdit *m_commission = nullptr;
+    TermFields m_terms;
     QLineEdit *m_total = nullptr;
     QLineEdit *m_payment = nullptr;
     QPushButton *m_add = nullptr;

@@ -1,6 +1,7 @@
 #include "dialogs.h"
 
 #include "messages.h"
+#include "seam.h"
 
 #include <QFileDialog>
 #include <QPrintDialog>
@@ -9,33 +10,20 @@
 
 namespace ui {
 
-namespace {
-FileHandler &fileHandler()
-{
-    static FileHandler instance;
-    return instance;
-}
-PrintHandler &printHandler()
-{
-    static PrintHandler instance;
-    return instance;
-}
-} // namespace
-
 void setFileHandler(FileHandler handler)
 {
-    fileHandler() = std::move(handler);
+    handlerOf<FileHandler>() = std::move(handler);
 }
 
 void setPrintHandler(PrintHandler handler)
 {
-    printHandler() = std::move(handler);
+    handlerOf<PrintHandler>() = std::move(handler);
 }
 
 QString chooseFile(const FileRequest &request)
 {
-    if (fileHandler())
-        return fileHandler()(request);
+    if (const FileHandler &handler = handlerOf<FileHandler>())
+        return handler(request);
     QFileDialog dialog(request.parent);
     dialog.setObjectName(request.save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -53,8 +41,8 @@ QString chooseFile(const FileRequest &request)
 
 bool confirmPrint(QWidget *parent, QPrinter *printer)
 {
-    if (printHandler())
-        return printHandler()(printer);
+    if (const PrintHandler &handler = handlerOf<PrintHandler>())
+        return handler(printer);
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
 }

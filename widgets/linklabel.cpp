@@ -43,33 +43,28 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
     QLabel::keyPressEvent(event);
 }
 
-void LinkLabel::enterEvent(QEnterEvent *event)
+bool LinkLabel::event(QEvent *event)
 {
-    if (m_hover)
-        setColour(Qt::red);
-    QLabel::enterEvent(event);
+    // A dotted frame is not drawn on labels; the hover colour shows the keyboard focus too.
+    switch (event->type()) {
+    case QEvent::Enter:
+    case QEvent::FocusIn:
+        highlight(true);
+        break;
+    case QEvent::Leave:
+    case QEvent::FocusOut:
+        highlight(false);
+        break;
+    default:
+        break;
+    }
+    return QLabel::event(event);
 }
 
-void LinkLabel::leaveEvent(QEvent *event)
+void LinkLabel::highlight(bool on)
 {
     if (m_hover)
-        setColour(Qt::blue);
-    QLabel::leaveEvent(event);
-}
-
-void LinkLabel::focusInEvent(QFocusEvent *event)
-{
-    // A dotted frame is not drawn on labels; the hover colour shows the keyboard focus.
-    if (m_hover)
-        setColour(Qt::red);
-    QLabel::focusInEvent(event);
-}
-
-void LinkLabel::focusOutEvent(QFocusEvent *event)
-{
-    if (m_hover)
-        setColour(Qt::blue);
-    QLabel::focusOutEvent(event);
+        setColour(on ? Qt::red : Qt::blue);
 }
 
 } // namespace ui

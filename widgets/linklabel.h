@@ -19,12 +19,11 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
+    // Red under the mouse and with the keyboard focus, blue otherwise.
+    bool event(QEvent *event) override;
 
 private:
+    void highlight(bool on);
     void setColour(const QColor &colour);
     bool m_hover;
 };

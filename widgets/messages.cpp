@@ -1,24 +1,18 @@
 #include "messages.h"
 
+#include "seam.h"
+
 namespace ui {
 
-namespace {
-MessageHandler &handler()
+void setMessageHandler(MessageHandler handler)
 {
-    static MessageHandler instance;
-    return instance;
-}
-} // namespace
-
-void setMessageHandler(MessageHandler h)
-{
-    handler() = std::move(h);
+    handlerOf<MessageHandler>() = std::move(handler);
 }
 
 QMessageBox::StandardButton message(const MessageRequest &request)
 {
-    if (handler())
-        return handler()(request);
+    if (const MessageHandler &handler = handlerOf<MessageHandler>())
+        return handler(request);
     QMessageBox box(request.icon, kAppTitle, request.text, request.buttons, request.parent);
     box.setObjectName(QStringLiteral("velTorMessage"));
     return QMessageBox::StandardButton(box.exec());

@@ -8,12 +8,10 @@
 #include <QToolBar>
 #include <QEvent>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -243,53 +241,6 @@ void addHiddenPrintButton(QToolBar *toolBar, const QString &hint)
     setHint(print, hint);
     print->setVisible(false);
     toolBar->addAction(print);
-}
-
-QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel)
-{
-    *ok = new QPushButton(QStringLiteral("ОК"), parent);
-    (*ok)->setObjectName(QStringLiteral("Button3"));
-    (*ok)->setDefault(true);
-    *cancel = new QPushButton(QStringLiteral("Отмена"), parent);
-    (*cancel)->setObjectName(QStringLiteral("Button2"));
-    auto *row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(*ok);
-    row->addWidget(*cancel);
-    return row;
-}
-
-QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text, int height)
-{
-    loadResources();
-    QFrame *band = whiteBand(parent, height);
-    band->setObjectName(QStringLiteral("headerBand"));
-
-    auto *layout = new QHBoxLayout(band);
-    layout->setContentsMargins(8, 4, 8, 4);
-    auto *image = new QLabel(band);
-    image->setObjectName(QStringLiteral("headerPicture"));
-    const int side = height - 8;
-    image->setPixmap(QIcon(QStringLiteral(":/pictures/%1.svg").arg(picture)).pixmap(side, side));
-    image->setFixedSize(side, side);
-    layout->addWidget(image);
-
-    auto *texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    auto *titleLabel = new QLabel(title, band);
-    titleLabel->setObjectName(QStringLiteral("headerTitle"));
-    titleLabel->setFont(tahoma(11, true));
-    texts->addWidget(titleLabel);
-    if (!text.isEmpty()) {
-        auto *textLabel = new QLabel(text, band);
-        textLabel->setObjectName(QStringLiteral("headerText"));
-        textLabel->setWordWrap(true);
-        textLabel->setFont(tahoma(8));
-        texts->addWidget(textLabel, 1);
-    }
-    texts->addStretch();
-    layout->addLayout(texts, 1);
-    return band;
 }
 
 void nameForAccessibility(QWidget *widget, const QString &name)

@@ -5,7 +5,6 @@
 
 class QAbstractItemModel;
 class QAction;
-class QHBoxLayout;
 class QComboBox;
 class QToolBar;
 class QFont;
@@ -63,17 +62,9 @@ QToolBar *windowToolBar(QWidget *parent);
 // `labelName` as its object name when one is given.
 QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &labelName = QString());
 
-// The row of a dialog's "ОК" (Button3, the default button) and "Отмена" (Button2) at the
-// right; the two buttons are handed back.
-QHBoxLayout *okCancelRow(QWidget *parent, QPushButton **ok, QPushButton **cancel);
-
 // A print button the window keeps, hidden, for its place on the toolbar (ToolButton1):
 // the journal and the report offer no printing.
 void addHiddenPrintButton(QToolBar *toolBar, const QString &hint);
-
-// The white band across the top of a dialog: a picture, a bold title and a wrapped text.
-QWidget *headerBand(QWidget *parent, const QString &picture, const QString &title, const QString &text,
-                    int height = 60);
 
 // The accessible name of a control: its caption, or the tooltip for a control without one.
 void nameForAccessibility(QWidget *widget, const QString &name);

@@ -1,5 +1,6 @@
 #include "createledgerdialog.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/dialogs.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
@@ -9,26 +10,24 @@
 #include <QDir>
 #include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace ledger {
 
+namespace {
+const ui::Header kHeader{QStringLiteral("create-db"), QStringLiteral("Создание базы данных"),
+                         QStringLiteral("Создание новой базы данных, введите расположение и имя файла, дополнительное "
+                                        "описание и пароль на открытие (не обязательно)"),
+                         91};
+} // namespace
+
 CreateLedgerDialog::CreateLedgerDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
 {
-    setObjectName(QStringLiteral("TForm10"));
-    setWindowTitle(QStringLiteral("Создание базы данных"));
-    setFixedSize(422, 256);
-
-    QWidget *band = ui::headerBand(this, QStringLiteral("create-db"), QStringLiteral("Создание базы данных"),
-                                   QStringLiteral("Создание новой базы данных, введите расположение и имя файла, "
-                                                  "дополнительное описание и пароль на открытие (не обязательно)"),
-                                   91);
-    QFrame *line = ui::horizontalLine(this);
+    ui::fixDialog(this, QStringLiteral("TForm10"), QStringLiteral("Создание базы данных"), QSize(422, 256));
+    QVBoxLayout *body = ui::frameDialog(this, kHeader, {QMargins(0, 0, 0, 8), 6, QMargins(8, 0, 8, 0)}).body;
 
     auto *frame = new QFrame(this);
     frame->setFrameShape(QFrame::StyledPanel);
@@ -38,28 +37,13 @@ CreateLedgerDialog::CreateLedgerDialog(QWidget *parent)
     m_password = fields.password;
     m_description = fields.description;
     QPushButton *browseButton = fields.browse;
-
-    QPushButton *cancel = nullptr;
-    QHBoxLayout *buttons = ui::okCancelRow(this, &m_ok, &cancel);
-    m_ok->setEnabled(false);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 8);
-    layout->setSpacing(6);
-    layout->addWidget(band);
-    layout->addWidget(line);
-    auto *body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 0);
     body->addWidget(frame);
     body->addStretch();
-    body->addLayout(buttons);
-    layout->addLayout(body, 1);
+    QPushButton *cancel = nullptr;
+    body->addLayout(ui::okCancelRow(this, &m_ok, &cancel));
+    m_ok->setEnabled(false);
 
-    setTabOrder(m_file, browseButton);
-    setTabOrder(browseButton, m_password);
-    setTabOrder(m_password, m_description);
-    setTabOrder(m_description, m_ok);
-    setTabOrder(m_ok, cancel);
+    ui::setTabChain({m_file, browseButton, m_password, m_description, m_ok, cancel});
 
     connect(m_file, &QLineEdit::textChanged, this, [this](const QString &text) { m_ok->setEnabled(!text.isEmpty()); });
     connect(browseButton, &QPushButton::clicked, this, ui::guarded(this, [this] { browse(); }));

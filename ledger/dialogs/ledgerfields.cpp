@@ -1,5 +1,6 @@
 #include "ledgerfields.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/widgets.h"
 
 #include <QGridLayout>
@@ -24,12 +25,9 @@ LedgerFields makeLedgerFields(QWidget *container, bool tooltips)
     fields.description->setMaxLength(25);
 
     fields.grid = new QGridLayout;
+    // These fields are named for screen readers by their whole caption, colon and all.
     const auto addRow = [&](int row, const QString &caption, QLineEdit *field) {
-        auto *label = new QLabel(caption, container);
-        label->setBuddy(field);
-        field->setAccessibleName(caption);
-        fields.grid->addWidget(label, row, 0);
-        fields.grid->addWidget(field, row, 1);
+        ui::addLabelledField(fields.grid, row, caption, field, Qt::Alignment(), caption);
     };
     addRow(0, QStringLiteral("База данных:"), fields.file);
     fields.grid->addWidget(fields.browse, 0, 2);

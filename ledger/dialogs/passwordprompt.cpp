@@ -1,5 +1,6 @@
 #include "passwordprompt.h"
 
+#include "widgets/dialogframe.h"
 #include "widgets/widgets.h"
 
 #include <QHBoxLayout>
@@ -16,20 +17,17 @@ PasswordPrompt::PasswordPrompt(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     ui::loadResources();
-    setObjectName(QStringLiteral("TForm9"));
-    setWindowTitle(QStringLiteral("Ввод пароля"));
-    setFixedSize(241, 100);
+    ui::fixDialog(this, QStringLiteral("TForm9"), QStringLiteral("Ввод пароля"), QSize(241, 100));
 
     auto *picture = new QLabel(this);
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/key.svg")).pixmap(32, 32));
     picture->setFixedSize(32, 32);
-    auto *label = new QLabel(QStringLiteral("Введите пароль на базу данных:"), this);
-    label->setObjectName(QStringLiteral("Label1"));
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("Edit1"));
     ui::makePasswordField(m_field);
-    m_field->setAccessibleName(label->text());
-    label->setBuddy(m_field);
+    const QString caption = QStringLiteral("Введите пароль на базу данных:");
+    QLabel *label = ui::captionFor(m_field, caption, caption);
+    label->setObjectName(QStringLiteral("Label1"));
 
     m_enter = new QPushButton(QStringLiteral("Вход"), this);
     m_enter->setObjectName(QStringLiteral("Button1"));
@@ -44,14 +42,10 @@ PasswordPrompt::PasswordPrompt(QWidget *parent)
     auto *top = new QHBoxLayout;
     top->addWidget(picture, 0, Qt::AlignTop);
     top->addLayout(fields, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_enter);
-    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
-    layout->addLayout(buttons);
+    layout->addLayout(ui::buttonRow({m_enter, cancel}));
 
     connect(m_field, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_enter->setEnabled(text == m_password); });
@@ -74,10 +68,6 @@ QString PasswordPrompt::ask(const QString &password)
     exec();
     return m_field->text();
 }
-
-} // namespace ledger
-
-namespace ledger {
 
 void PasswordPrompt::keyPressEvent(QKeyEvent *event)
 {
