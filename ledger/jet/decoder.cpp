@@ -24,22 +24,17 @@ struct Decoder::Cursor
         return ok;
     }
     quint8 u8() { return need(1) ? quint8(*p++) : 0; }
-    quint32 u32()
+    template <typename Number>
+    Number number()
     {
-        if (!need(4))
+        if (!need(qsizetype(sizeof(Number))))
             return 0;
-        const quint32 v = qFromLittleEndian<quint32>(p);
-        p += 4;
+        const Number v = qFromLittleEndian<Number>(p);
+        p += sizeof(Number);
         return v;
     }
-    qint64 i64()
-    {
-        if (!need(8))
-            return 0;
-        const qint64 v = qFromLittleEndian<qint64>(p);
-        p += 8;
-        return v;
-    }
+    quint32 u32() { return number<quint32>(); }
+    qint64 i64() { return number<qint64>(); }
     double real()
     {
         const qint64 bits = i64();
@@ -90,29 +85,28 @@ bool Decoder::parseOne()
     Cursor in{m_buffer.constData() + m_position, m_buffer.constData() + m_buffer.size()};
     if (in.p == in.end)
         return false;
-    bool parsed = false;
-    switch (in.u8()) {
+    if (!parseRecord(in.u8(), in))
+        return false;
+    m_position = in.p - m_buffer.constData();
+    return true;
+}
+
+bool Decoder::parseRecord(quint8 tag, Cursor &in)
+{
+    switch (tag) {
     case wire::Total:
-        parsed = parseTotal(in);
-        break;
+        return parseTotal(in);
     case wire::Begin:
-        parsed = parseBegin(in);
-        break;
+        return parseBegin(in);
     case wire::Row:
-        parsed = parseRowRecord(in);
-        break;
+        return parseRowRecord(in);
     case wire::Failure:
-        parsed = parseFailure(in);
-        break;
+        return parseFailure(in);
     case wire::Done:
-        parsed = parseDone();
-        break;
+        return parseDone();
     default:
         return broken();
     }
-    if (parsed)
-        m_position = in.p - m_buffer.constData();
-    return parsed;
 }
 
 bool Decoder::parseTotal(Cursor &in)
@@ -203,25 +197,40 @@ bool Decoder::parseRow(Cursor &in, QVariantList &row)
     return true;
 }
 
+namespace {
+
+// How the reader sends a value of each kind.
+wire::Type wireType(Kind kind)
+{
+    switch (kind) {
+    case Kind::Integer:
+    case Kind::Money:
+        return wire::Integer;
+    case Kind::Date:
+    case Kind::Time:
+        return wire::Real;
+    case Kind::Text:
+    case Kind::HeaderText:
+        break;
+    }
+    return wire::Text;
+}
+
+} // namespace
+
 bool Decoder::parseValue(Cursor &in, quint8 type, int column, QVariantList &row)
 {
     const int t = int(m_tables.size()) - 1;
     const Kind kind = kindOf(t, column);
-    switch (kind) {
-    case Kind::Integer:
-    case Kind::Money: {
-        if (type != wire::Integer)
-            return false;
+    if (type != wireType(kind))
+        return false;
+    if (type == wire::Integer) {
         const qint64 value = in.i64();
-        if (!in.ok)
-            return false;
-        row << value;
-        return true;
+        if (in.ok)
+            row << value;
+        return in.ok;
     }
-    case Kind::Date:
-    case Kind::Time: {
-        if (type != wire::Real)
-            return false;
+    if (type == wire::Real) {
         const double value = in.real();
         if (!in.ok)
             return false;
@@ -234,21 +243,13 @@ bool Decoder::parseValue(Cursor &in, quint8 type, int column, QVariantList &row)
         row << text;
         return true;
     }
-    case Kind::Text:
-    case Kind::HeaderText: {
-        if (type != wire::Text)
-            return false;
-        const quint32 size = in.u32();
-        if (in.ok && size > wire::kMaxText)
-            return false;
-        const QByteArray bytes = in.bytes(size);
-        if (!in.ok)
-            return false;
+    const quint32 size = in.u32();
+    if (in.ok && size > wire::kMaxText)
+        return false;
+    const QByteArray bytes = in.bytes(size);
+    if (in.ok)
         row << QString::fromUtf8(bytes);
-        return true;
-    }
-    }
-    return false;
+    return in.ok;
 }
 
 bool Decoder::broken()

@@ -28,6 +28,7 @@ private:
     // Each parses one whole record; false when it has not all arrived yet, or (with
     // m_finished set) when the stream is broken.
     bool parseOne();
+    bool parseRecord(quint8 tag, Cursor &in);
     bool parseTotal(Cursor &in);
     bool parseBegin(Cursor &in);
     bool parseRowRecord(Cursor &in);
