@@ -175,8 +175,8 @@ private:
 
     bool openTable(int t)
     {
-        const ledger::columns::Table &spec = kTables[t];
-        MdbCatalogEntry *entry = mdb_get_catalogentry_by_name(m_mdb, spec.name);
+        const ledger::columns::Table &wanted = kTables[t];
+        MdbCatalogEntry *entry = mdb_get_catalogentry_by_name(m_mdb, wanted.name);
         if (!entry || entry->object_type != MDB_TABLE) {
             fail(wire::NoTable, t);
             return false;
@@ -191,11 +191,11 @@ private:
             fail(wire::NoColumns, t);
             return false;
         }
-        for (int c = 0; c < spec.count; ++c) {
+        for (int c = 0; c < wanted.count; ++c) {
             int found = -1;
             for (unsigned i = 0; i < table->num_cols; ++i) {
                 const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(table->columns, i));
-                if (g_ascii_strcasecmp(column->name, spec.columns[c].name) == 0)
+                if (g_ascii_strcasecmp(column->name, wanted.columns[c].name) == 0)
                     found = int(i);
             }
             if (found < 0) {
@@ -265,14 +265,14 @@ private:
 
     bool readRows(int t)
     {
-        const ledger::columns::Table &spec = kTables[t];
+        const ledger::columns::Table &wanted = kTables[t];
         MdbTableDef *table = m_tables[t];
         // Every column is bound, so that libmdb records where each value lies in the page;
         // text is taken from the bound buffer (converted to UTF-8 by libmdb), numbers and
         // dates from the page bytes.
-        std::vector<std::vector<char>> bound(std::size_t(spec.count));
-        std::vector<int> lengths(std::size_t(spec.count), 0);
-        for (int c = 0; c < spec.count; ++c) {
+        std::vector<std::vector<char>> bound(std::size_t(wanted.count));
+        std::vector<int> lengths(std::size_t(wanted.count), 0);
+        for (int c = 0; c < wanted.count; ++c) {
             bound[c].assign(m_mdb->bind_size + 1, '\0');
             mdb_bind_column(table, m_columnIndex[t][c] + 1, bound[c].data(), &lengths[c]);
         }
@@ -292,7 +292,7 @@ private:
                 return false;
             }
             m_out.u8(wire::Row);
-            for (int c = 0; c < spec.count; ++c) {
+            for (int c = 0; c < wanted.count; ++c) {
                 const auto *column = static_cast<const MdbColumn *>(g_ptr_array_index(table->columns, m_columnIndex[t][c]));
                 if (!writeValue(kindOf(t, c), *column, bound[c])) {
                     fail(wire::BadValue, t, c, std::uint32_t(count + 1));
