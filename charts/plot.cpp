@@ -30,6 +30,30 @@ constexpr qreal kLabelsZ = 4.6;
 constexpr double kLabelGap = 6.0;
 constexpr int kAnimationMs = 300;
 
+// The horizontal labels, left to right: one is placed only when it lies inside the chart
+// and clears the one placed before it.
+class LabelRow
+{
+public:
+    explicit LabelRow(double chartWidth)
+        : m_chartWidth(chartWidth)
+    {
+    }
+
+    bool place(double left, double width)
+    {
+        if (!(left >= 0 && left + width <= m_chartWidth && left >= m_lastRight + kLabelGap))
+            return false;
+        m_lastRight = left + width;
+        return true;
+    }
+    double lastRight() const { return m_lastRight; }
+
+private:
+    double m_chartWidth;
+    double m_lastRight = -std::numeric_limits<double>::infinity();
+};
+
 } // namespace
 
 // What we draw over the whole chart, following its size.
@@ -314,68 +338,79 @@ QPointF Plot::toPixel(double x, double y) const
 
 QVector<AxisLabel> Plot::horizontalLabels() const
 {
+    const QRectF area = m_chart->plotArea();
+    const double from = m_x->min();
+    const double to = m_x->max();
+    if (m_ticks && area.width() > 0 && to > from)
+        return tickLabels();
+    if (!m_label || m_count == 0 || area.width() <= 0 || !(to > from))
+        return {};
+    const int first = std::max(0, int(std::ceil(from - 1e-9)));
+    const int last = std::min(m_count - 1, int(std::floor(to + 1e-9)));
+    if (first > last)
+        return {};
+    if (m_fit == LabelFit::ElideToSlot)
+        return elidedLabels(first, last);
+    return spacedLabels(first, last);
+}
+
+QVector<AxisLabel> Plot::tickLabels() const
+{
     QVector<AxisLabel> shown;
     const QRectF area = m_chart->plotArea();
     const double from = m_x->min();
     const double to = m_x->max();
-    if (m_ticks && area.width() > 0 && to > from) {
-        const QFontMetricsF metrics(textFont());
-        const double chartWidth = m_chart->size().width();
-        double lastRight = -std::numeric_limits<double>::infinity();
-        for (const auto &[position, text] : m_ticks(from, to, area.width() / (to - from))) {
-            const double width = metrics.horizontalAdvance(text);
-            const double left = toPixel(position, 0).x() - width / 2;
-            if (left >= 0 && left + width <= chartWidth && left >= lastRight + kLabelGap) {
-                shown.append({position, text, QRectF(left, area.bottom() + 4, width, metrics.height())});
-                lastRight = left + width;
-            }
-        }
-        return shown;
-    }
-    if (!m_label || m_count == 0 || area.width() <= 0 || !(to > from))
-        return shown;
-    const int first = std::max(0, int(std::ceil(from - 1e-9)));
-    const int last = std::min(m_count - 1, int(std::floor(to + 1e-9)));
-    if (first > last)
-        return shown;
-
     const QFontMetricsF metrics(textFont());
-    const double top = area.bottom() + 4;
-    const double height = metrics.height();
-    const double slot = area.width() / (to - from);
-
-    if (m_fit == LabelFit::ElideToSlot) {
-        if (last - first > area.width())
-            return shown;
-        for (int p = first; p <= last; ++p) {
-            const QString text = metrics.elidedText(m_label(p), Qt::ElideRight, std::max(0.0, slot - 4));
-            const double width = metrics.horizontalAdvance(text);
-            const double centre = toPixel(p, 0).x();
-            shown.append({double(p), text, QRectF(centre - width / 2, top, width, height)});
-        }
-        return shown;
+    LabelRow row(m_chart->size().width());
+    for (const auto &[position, text] : m_ticks(from, to, area.width() / (to - from))) {
+        const double width = metrics.horizontalAdvance(text);
+        const double left = toPixel(position, 0).x() - width / 2;
+        if (row.place(left, width))
+            shown.append({position, text, QRectF(left, area.bottom() + 4, width, metrics.height())});
     }
+    return shown;
+}
 
+QVector<AxisLabel> Plot::elidedLabels(int first, int last) const
+{
+    QVector<AxisLabel> shown;
+    const QRectF area = m_chart->plotArea();
+    if (last - first > area.width())
+        return shown;
+    const QFontMetricsF metrics(textFont());
+    const double slot = area.width() / (m_x->max() - m_x->min());
+    for (int p = first; p <= last; ++p) {
+        const QString text = metrics.elidedText(m_label(p), Qt::ElideRight, std::max(0.0, slot - 4));
+        const double width = metrics.horizontalAdvance(text);
+        const double centre = toPixel(p, 0).x();
+        shown.append({double(p), text, QRectF(centre - width / 2, area.bottom() + 4, width, metrics.height())});
+    }
+    return shown;
+}
+
+QVector<AxisLabel> Plot::spacedLabels(int first, int last) const
+{
+    QVector<AxisLabel> shown;
+    const QRectF area = m_chart->plotArea();
+    const double from = m_x->min();
+    const double to = m_x->max();
+    const QFontMetricsF metrics(textFont());
+    const double slot = area.width() / (to - from);
     // The position whose centre is at or right of a pixel.
     const auto positionFrom = [&](double pixel) {
         return int(std::ceil(from + (pixel - area.left()) / area.width() * (to - from) - 1e-9));
     };
-    const double chartWidth = m_chart->size().width();
-    double lastRight = -std::numeric_limits<double>::infinity();
+    LabelRow row(m_chart->size().width());
     int p = first;
     while (p <= last) {
         const QString text = m_label(p);
         const double centre = toPixel(p, 0).x();
-        if (!text.isEmpty()) {
-            const double width = metrics.horizontalAdvance(text);
-            const double left = centre - width / 2;
-            if (left >= 0 && left + width <= chartWidth && left >= lastRight + kLabelGap) {
-                shown.append({double(p), text, QRectF(left, top, width, height)});
-                lastRight = left + width;
-                // No label centred before this pixel can clear the one just drawn.
-                p = std::max(p + 1, positionFrom(lastRight + kLabelGap));
-                continue;
-            }
+        const double width = text.isEmpty() ? 0 : metrics.horizontalAdvance(text);
+        if (!text.isEmpty() && row.place(centre - width / 2, width)) {
+            shown.append({double(p), text, QRectF(centre - width / 2, area.bottom() + 4, width, metrics.height())});
+            // No label centred before this pixel can clear the one just drawn.
+            p = std::max(p + 1, positionFrom(row.lastRight() + kLabelGap));
+            continue;
         }
         // With many positions to a pixel, try the next pixel column rather than the next row.
         p = slot < 0.5 ? std::max(p + 1, positionFrom(centre + 1)) : p + 1;

@@ -138,6 +138,11 @@ private:
         QList<QLineSeries *> series;
     };
 
+    // The horizontal labels by the tick rule, elided to their slots, or spaced out.
+    QVector<AxisLabel> tickLabels() const;
+    QVector<AxisLabel> elidedLabels(int first, int last) const;
+    QVector<AxisLabel> spacedLabels(int first, int last) const;
+
     void refit();
     void applyVertical();
     void updateMargins();

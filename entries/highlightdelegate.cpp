@@ -1,5 +1,6 @@
 #include "highlightdelegate.h"
 
+#include "ledger/journalrow.h"
 #include "ledger/session.h"
 
 namespace entries {
@@ -19,7 +20,7 @@ bool IncomeHighlightDelegate::highlights(int row) const
     if (names < 0 || row < 0 || row >= journal.rowCount())
         return false;
     // data() never throws: a row that cannot be read is drawn plain.
-    return journal.data(journal.index(row, names)).toString().contains(QStringLiteral("Доход"));
+    return ledger::isIncomeName(journal.data(journal.index(row, names)).toString());
 }
 
 void IncomeHighlightDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const

@@ -128,7 +128,7 @@ void JournalWindow::editCurrent()
         return;
     ledger::Dataset &journal = m_session.journal();
     // Incomes are entered only; they are not edited.
-    if (journal.valueAt(row, QStringLiteral("names")).toString().contains(QStringLiteral("Доход")))
+    if (ledger::isIncomeName(journal.valueAt(row, QStringLiteral("names")).toString()))
         return;
     m_expenses->showForEditing(journal.valueAt(row, QStringLiteral("id")).toLongLong());
 }
@@ -141,7 +141,7 @@ void JournalWindow::deleteCurrent()
     ledger::Dataset &journal = m_session.journal();
     const QString name = journal.valueAt(row, QStringLiteral("names")).toString();
     const qint64 id = journal.valueAt(row, QStringLiteral("id")).toLongLong();
-    const QString question = name.contains(QStringLiteral("Доход"))
+    const QString question = ledger::isIncomeName(name)
                                  ? QStringLiteral("Удалить текущею запись о \"%1\" ?").arg(name)
                                  : QStringLiteral("Удалить текущею запись о расходах ?");
     if (!ui::askYesNo(this, question))

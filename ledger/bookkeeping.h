@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journalrow.h"
 #include "money.h"
 
 #include <QDate>
@@ -16,8 +17,6 @@ namespace ledger {
 
 class Connection;
 
-inline const QString kExpenseName = QStringLiteral("Расход");
-inline const QString kIncomePrefix = QStringLiteral("Доход - ");
 inline const QString kLoanDocument = QStringLiteral("квитанция");
 
 struct ExpenseLine

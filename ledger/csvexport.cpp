@@ -100,17 +100,66 @@ QByteArray quoted(QByteArrayView text)
     return out;
 }
 
+namespace {
+
+// The columns' values as the file shows them: money in the grids' form, dates and times
+// shortened, texts quoted where they must be. A NULL is an empty field.
+void appendRow(QByteArray &out, const StoredRow &row, const QList<schema::ColumnKind> &kinds)
+{
+    for (int c = 0; c < kinds.size(); ++c) {
+        if (c > 0)
+            out.append(';');
+        if (row.isNull(c))
+            continue;
+        switch (kinds[c]) {
+        case schema::ColumnKind::Money:
+            appendMoney(out, row.integer(c));
+            break;
+        case schema::ColumnKind::Date:
+            appendDate(out, row.text(c));
+            break;
+        case schema::ColumnKind::Time:
+            appendTime(out, row.text(c));
+            break;
+        case schema::ColumnKind::Plain:
+            out.append(quoted(row.text(c)));
+            break;
+        }
+    }
+    out.append("\r\n");
+}
+
+// The byte order mark, then the columns' titles.
+QByteArray titleLine(const QList<Column> &columns)
+{
+    QByteArray line("\xEF\xBB\xBF");
+    for (int c = 0; c < columns.size(); ++c) {
+        if (c > 0)
+            line.append(';');
+        line.append(quoted(columns[c].title.toUtf8()));
+    }
+    line.append("\r\n");
+    return line;
+}
+
+QString selectStatement(const QString &source, const QList<Column> &columns)
+{
+    QStringList fields;
+    for (const Column &column : columns)
+        fields << QLatin1Char('"') + QString(column.field).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), source);
+}
+
+} // namespace
+
 bool exportView(const Connection &connection, const QString &source, const QList<Column> &columns,
                 const QString &target, const Progress &progress)
 {
     if (!schema::isKnownSource(source))
         throw DatabaseError(QStringLiteral("Нет таблицы или запроса %1").arg(source));
-    QStringList fields;
     QList<schema::ColumnKind> kinds;
-    for (const Column &column : columns) {
-        fields << QLatin1Char('"') + QString(column.field).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    for (const Column &column : columns)
         kinds << schema::columnKind(column.field);
-    }
     const qint64 total = connection.scalar(schema::countStatement(source)).toLongLong();
 
     QSaveFile file(target);
@@ -118,14 +167,7 @@ bool exportView(const Connection &connection, const QString &source, const QList
         throw Error(failure(target, file.errorString()));
     QByteArray buffer;
     buffer.reserve(kFlushAt + 4096);
-    buffer.append("\xEF\xBB\xBF");
-    for (int c = 0; c < columns.size(); ++c) {
-        if (c > 0)
-            buffer.append(';');
-        buffer.append(quoted(columns[c].title.toUtf8()));
-    }
-    buffer.append("\r\n");
-
+    buffer.append(titleLine(columns));
     const auto flush = [&] {
         if (file.write(buffer) != buffer.size())
             throw Error(failure(target, file.errorString()));
@@ -134,39 +176,14 @@ bool exportView(const Connection &connection, const QString &source, const QList
     qint64 done = 0;
     bool cancelled = progress && !progress(0, total);
     if (!cancelled) {
-        connection.forEachRow(
-            QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), source), {},
-            [&](const StoredRow &row) {
-                for (int c = 0; c < kinds.size(); ++c) {
-                    if (c > 0)
-                        buffer.append(';');
-                    if (row.isNull(c))
-                        continue;
-                    switch (kinds[c]) {
-                    case schema::ColumnKind::Money:
-                        appendMoney(buffer, row.integer(c));
-                        break;
-                    case schema::ColumnKind::Date:
-                        appendDate(buffer, row.text(c));
-                        break;
-                    case schema::ColumnKind::Time:
-                        appendTime(buffer, row.text(c));
-                        break;
-                    case schema::ColumnKind::Plain:
-                        buffer.append(quoted(row.text(c)));
-                        break;
-                    }
-                }
-                buffer.append("\r\n");
-                if (buffer.size() >= kFlushAt)
-                    flush();
-                ++done;
-                if (progress && done % kReportEvery == 0 && !progress(done, total)) {
-                    cancelled = true;
-                    return false;
-                }
-                return true;
-            });
+        connection.forEachRow(selectStatement(source, columns), {}, [&](const StoredRow &row) {
+            appendRow(buffer, row, kinds);
+            if (buffer.size() >= kFlushAt)
+                flush();
+            ++done;
+            cancelled = progress && done % kReportEvery == 0 && !progress(done, total);
+            return !cancelled;
+        });
     }
     if (cancelled) {
         file.cancelWriting();

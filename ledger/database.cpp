@@ -111,9 +111,14 @@ void Connection::configure(QSqlDatabase &db)
     }
 }
 
-std::unique_ptr<Connection> Connection::open(const QString &path)
+namespace {
+
+using Reason = ConnectionError::Reason;
+
+// Refuses a file that is missing, not a ledger, too new or not writable, from its first
+// bytes, before the engine opens it.
+Header checkedHeader(const QString &path)
 {
-    using Reason = ConnectionError::Reason;
     const QFileInfo info(path);
     if (!info.exists())
         throw ConnectionError(Reason::Missing, path, QStringLiteral("Файл «%1» не найден.").arg(path));
@@ -135,7 +140,62 @@ std::unique_ptr<Connection> Connection::open(const QString &path)
     if (!info.isWritable())
         throw ConnectionError(Reason::NoPermission, path,
                               QStringLiteral("Нет доступа на запись в файл «%1».").arg(path));
+    return header;
+}
 
+// Reading the catalog makes the engine look at the whole header: a damaged or truncated
+// file fails here, before anything is written. A ledger has every table and view.
+void checkCatalog(const QSqlDatabase &db, const QString &path)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
+        const QSqlError error = q.lastError();
+        throw ConnectionError(isLockError(error) ? Reason::Locked : Reason::Damaged, path,
+                              isLockError(error) ? QStringLiteral("Файл «%1» занят другой программой.").arg(path)
+                                                 : engineText(error));
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(1).toString();
+    if (q.lastError().isValid())
+        throw ConnectionError(Reason::Damaged, path, engineText(q.lastError()));
+    for (const QString &required : schema::tables() + schema::views()) {
+        if (!present.contains(required))
+            throw ConnectionError(Reason::Damaged, path, QStringLiteral("В файле «%1» нет объекта %2.").arg(path, required));
+    }
+}
+
+// An upgrade rewrites much of the file: the ledger as it was is kept first, and without
+// that copy it is not upgraded.
+void keepBeforeUpgrade(const QString &path)
+{
+    try {
+        backup::Folder(backup::Folder::standardPath()).takeBefore(backup::Kind::BeforeUpgrade, path);
+    } catch (const backup::BackupError &error) {
+        throw ConnectionError(Reason::NoBackup, path,
+                              QStringLiteral("Перед обновлением базы данных не удалось сохранить её копию. %1")
+                                  .arg(error.text()));
+    }
+}
+
+// Brings the ledger up to the current version, one version at a time, in one transaction.
+void upgrade(const Connection &connection, int fromVersion)
+{
+    Transaction transaction(connection);
+    for (int version = fromVersion; version < schema::currentVersion(); ++version) {
+        for (const QString &statement : schema::upgradeStatements(version))
+            connection.run(statement);
+    }
+    connection.run(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion()));
+    transaction.commit();
+}
+
+} // namespace
+
+std::unique_ptr<Connection> Connection::open(const QString &path)
+{
+    const Header header = checkedHeader(path);
     const QString name = newConnectionName();
     std::unique_ptr<Connection> connection(new Connection(path, name));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -143,53 +203,15 @@ std::unique_ptr<Connection> Connection::open(const QString &path)
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
     if (!db.open())
         throw ConnectionError(Reason::Damaged, path, engineText(db.lastError()));
+    checkCatalog(db, path);
 
-    // Reading the catalog makes the engine look at the whole header: a damaged or truncated
-    // file fails here, before anything is written.
-    {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
-            const QSqlError error = q.lastError();
-            throw ConnectionError(isLockError(error) ? Reason::Locked : Reason::Damaged, path,
-                                  isLockError(error)
-                                      ? QStringLiteral("Файл «%1» занят другой программой.").arg(path)
-                                      : engineText(error));
-        }
-        QStringList present;
-        while (q.next())
-            present << q.value(1).toString();
-        if (q.lastError().isValid())
-            throw ConnectionError(Reason::Damaged, path, engineText(q.lastError()));
-        for (const QString &required : schema::tables() + schema::views()) {
-            if (!present.contains(required))
-                throw ConnectionError(Reason::Damaged, path,
-                                      QStringLiteral("В файле «%1» нет объекта %2.").arg(path, required));
-        }
-    }
-
-    if (header.userVersion < schema::currentVersion()) {
-        // An upgrade rewrites much of the file: the ledger as it was is kept first, and
-        // without that copy it is not upgraded.
-        try {
-            backup::Folder(backup::Folder::standardPath()).takeBefore(backup::Kind::BeforeUpgrade, path);
-        } catch (const backup::BackupError &error) {
-            throw ConnectionError(Reason::NoBackup, path,
-                                  QStringLiteral("Перед обновлением базы данных не удалось сохранить её копию. %1")
-                                      .arg(error.text()));
-        }
-    }
+    const bool older = header.userVersion < schema::currentVersion();
+    if (older)
+        keepBeforeUpgrade(path);
     try {
         configure(db);
-        if (header.userVersion < schema::currentVersion()) {
-            Transaction upgrade(*connection);
-            for (int version = header.userVersion; version < schema::currentVersion(); ++version) {
-                for (const QString &statement : schema::upgradeStatements(version))
-                    connection->run(statement);
-            }
-            connection->run(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion()));
-            upgrade.commit();
-        }
+        if (older)
+            upgrade(*connection, header.userVersion);
     } catch (const DatabaseError &error) {
         throw ConnectionError(Reason::Damaged, path, error.text());
     }

@@ -1,5 +1,8 @@
 #include "schema.h"
 
+#include "columns.h"
+#include "journalrow.h"
+
 #include <QHash>
 #include <QVector>
 
@@ -7,24 +10,10 @@ namespace ledger::schema {
 
 namespace {
 
-// Conditions shared by the views.
 // Current month: the same month number as today's, in any year.
 QString monthIs(const QString &dateColumn)
 {
     return QStringLiteral("substr(%1, 6, 2) = strftime('%m', 'now', 'localtime')").arg(dateColumn);
-}
-
-// The first five characters are "Доход", letter case aside. SQLite folds only ASCII case,
-// so the three capitals that can occur in the word are folded by hand.
-QString incomeTest(const QString &namesColumn)
-{
-    return QStringLiteral("replace(replace(replace(substr(%1, 1, 5), 'Д', 'д'), 'О', 'о'), 'Х', 'х') = 'доход'")
-        .arg(namesColumn);
-}
-
-QString expenseTest(const QString &namesColumn)
-{
-    return QStringLiteral("NOT (%1)").arg(incomeTest(namesColumn));
 }
 
 // The long time text H:mm:ss of a stored HH:MM:SS.
@@ -42,6 +31,11 @@ QString dateCheck(const QString &column)
     return kDateCheck.arg(column);
 }
 
+QString timeCheck(const QString &column)
+{
+    return QStringLiteral("%1 IS NULL OR %1 GLOB '[0-2][0-9]:[0-5][0-9]:[0-5][0-9]'").arg(column);
+}
+
 QString moneyCheck(const QString &column)
 {
     return QStringLiteral("typeof(%1) IN ('integer', 'null')").arg(column);
@@ -52,91 +46,65 @@ QString textCheck(const QString &column, int size)
     return QStringLiteral("length(%1) <= %2").arg(column).arg(size);
 }
 
-struct TextColumn
-{
-    int limit;
-    const char *caption;
-};
+using columns::Column;
+using columns::Type;
 
-const QHash<QString, TextColumn> &textColumns()
+// The column of this table, both named without regard to letter case; null when none.
+const Column *findColumn(const QString &table, const QString &column)
 {
-    static const QHash<QString, TextColumn> columns = {
-        {QStringLiteral("list.names"), {100, "запись журнала"}},
-        {QStringLiteral("list.dohod"), {255, "доход"}},
-        {QStringLiteral("list.comments"), {255, "коментарии"}},
-        {QStringLiteral("rashod.names"), {255, "товар/услуга"}},
-        {QStringLiteral("rashod.doc"), {50, "документ №"}},
-        {QStringLiteral("rashod.comments"), {255, "коментарии"}},
-        {QStringLiteral("dohod.names"), {255, "описание дохода"}},
-        {QStringLiteral("veltor.names"), {255, "описание"}},
-        {QStringLiteral("veltor.pas"), {30, "пароль"}},
-        {QStringLiteral("valuta.valuta1"), {50, "валюта"}},
-        {QStringLiteral("valuta.valuta2"), {50, "валюта"}},
-        {QStringLiteral("valuta.valuta3"), {50, "валюта"}},
-        {QStringLiteral("valuta.valuta4"), {50, "валюта"}},
-        {QStringLiteral("valuta.valuta5"), {50, "валюта"}},
-    };
-    return columns;
+    for (const columns::Table &candidate : columns::kTables) {
+        if (table.compare(QLatin1String(candidate.name), Qt::CaseInsensitive) != 0)
+            continue;
+        for (const Column &each : candidate) {
+            if (column.compare(QLatin1String(each.name), Qt::CaseInsensitive) == 0)
+                return &each;
+        }
+    }
+    return nullptr;
 }
 
-const QHash<QString, QStringList> &tableColumns()
+// A column's part of its CREATE TABLE statement: type, default and check.
+QString columnDefinition(const Column &column)
 {
-    static const QHash<QString, QStringList> columns = {
-        {QStringLiteral("list"), {"id", "names", "suma", "dates", "times", "dohod", "comments"}},
-        {QStringLiteral("rashod"), {"id", "kod", "names", "price", "counts", "doc", "dates", "comments"}},
-        {QStringLiteral("dohod"), {"id", "names"}},
-        {QStringLiteral("veltor"), {"id", "names", "pas"}},
-        {QStringLiteral("valuta"),
-         {"id", "dates", "valuta1", "kurs1", "valuta2", "kurs2", "valuta3", "kurs3", "valuta4", "kurs4",
-          "valuta5", "kurs5"}},
-    };
-    return columns;
+    const QString name = QLatin1String(column.name);
+    switch (column.type) {
+    case Type::Key:
+        return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    case Type::JournalRow:
+        return name + QStringLiteral(" INTEGER DEFAULT 0 REFERENCES List(id) ON DELETE CASCADE");
+    case Type::Money:
+        return QStringLiteral("%1 INTEGER DEFAULT 0 CHECK(%2)").arg(name, moneyCheck(name));
+    case Type::Date:
+        return QStringLiteral("%1 TEXT%2 CHECK(%3)")
+            .arg(name, column.stampedNow ? QStringLiteral(" DEFAULT (date('now', 'localtime'))") : QString(),
+                 dateCheck(name));
+    case Type::Time:
+        return QStringLiteral("%1 TEXT%2 CHECK(%3)")
+            .arg(name, column.stampedNow ? QStringLiteral(" DEFAULT (time('now', 'localtime'))") : QString(),
+                 timeCheck(name));
+    case Type::Text:
+        return QStringLiteral("%1 TEXT CHECK(%2)").arg(name, textCheck(name, column.limit));
+    }
+    return name;
 }
 
 QStringList tableStatements()
 {
-    const QString text = QStringLiteral("TEXT CHECK(%1)");
-    return {
-        QStringLiteral("CREATE TABLE List ("
-                       " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                       " names %1,"
-                       " suma INTEGER DEFAULT 0 CHECK(%2),"
-                       " dates TEXT DEFAULT (date('now', 'localtime')) CHECK(%3),"
-                       " times TEXT DEFAULT (time('now', 'localtime'))"
-                       "  CHECK(times IS NULL OR times GLOB '[0-2][0-9]:[0-5][0-9]:[0-5][0-9]'),"
-                       " dohod %4,"
-                       " comments %5)")
-            .arg(text.arg(textCheck("names", 100)), moneyCheck("suma"), dateCheck("dates"),
-                 text.arg(textCheck("dohod", 255)), text.arg(textCheck("comments", 255))),
-        QStringLiteral("CREATE TABLE Rashod ("
-                       " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                       " kod INTEGER DEFAULT 0 REFERENCES List(id) ON DELETE CASCADE,"
-                       " names %1,"
-                       " price INTEGER DEFAULT 0 CHECK(%2),"
-                       " counts INTEGER DEFAULT 0 CHECK(%3),"
-                       " doc %4,"
-                       " dates TEXT CHECK(%5),"
-                       " comments %6)")
-            .arg(text.arg(textCheck("names", 255)), moneyCheck("price"), moneyCheck("counts"),
-                 text.arg(textCheck("doc", 50)), dateCheck("dates"), text.arg(textCheck("comments", 255))),
-        QStringLiteral("CREATE INDEX kod ON Rashod(kod)"),
-        QStringLiteral("CREATE TABLE Dohod ( id INTEGER PRIMARY KEY AUTOINCREMENT, names %1)")
-            .arg(text.arg(textCheck("names", 255))),
-        QStringLiteral("CREATE TABLE VelTor ( id INTEGER PRIMARY KEY AUTOINCREMENT, names %1, pas %2)")
-            .arg(text.arg(textCheck("names", 255)), text.arg(textCheck("pas", 30))),
-        QStringLiteral("CREATE TABLE Valuta ("
-                       " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                       " dates TEXT DEFAULT (date('now', 'localtime')) CHECK(%1),"
-                       " valuta1 %2, kurs1 INTEGER DEFAULT 0 CHECK(%3),"
-                       " valuta2 %4, kurs2 INTEGER DEFAULT 0 CHECK(%5),"
-                       " valuta3 %6, kurs3 INTEGER DEFAULT 0 CHECK(%7),"
-                       " valuta4 %8, kurs4 INTEGER DEFAULT 0 CHECK(%9),"
-                       " valuta5 %10, kurs5 INTEGER DEFAULT 0 CHECK(%11))")
-            .arg(dateCheck("dates"), text.arg(textCheck("valuta1", 50)), moneyCheck("kurs1"),
-                 text.arg(textCheck("valuta2", 50)), moneyCheck("kurs2"), text.arg(textCheck("valuta3", 50)),
-                 moneyCheck("kurs3"), text.arg(textCheck("valuta4", 50)), moneyCheck("kurs4"))
-            .arg(text.arg(textCheck("valuta5", 50)), moneyCheck("kurs5")),
-    };
+    QStringList statements;
+    for (const columns::Table &table : columns::kTables) {
+        QStringList definitions;
+        for (const Column &column : table)
+            definitions << columnDefinition(column);
+        statements << QStringLiteral("CREATE TABLE %1 ( %2)")
+                          .arg(QLatin1String(table.name), definitions.join(QStringLiteral(", ")));
+        // A journal row's lines are found by it (and deleted with it).
+        for (const Column &column : table) {
+            if (column.type == Type::JournalRow)
+                statements << QStringLiteral("CREATE INDEX %1 ON %2(%1)")
+                                  .arg(QLatin1String(column.name), QLatin1String(table.name));
+        }
+    }
+    return statements;
 }
 
 // A view: its select (columns, tables and conditions) and its order. Counting its rows
@@ -148,68 +116,119 @@ struct ViewDefinition
     QString order;
 };
 
+// What the views share: the journal's time text and order, a line's amount, the
+// conditions they filter by.
+QString journalTime()
+{
+    return timeText(QStringLiteral("List.times"));
+}
+
+QString journalOrder()
+{
+    return QStringLiteral("List.dates DESC, %1 DESC, List.id DESC").arg(journalTime());
+}
+
+QString lineAmount()
+{
+    return amountExpression(QStringLiteral("Rashod.price"), QStringLiteral("Rashod.counts"));
+}
+
+QString journalIncome()
+{
+    return incomeCondition(QStringLiteral("List.names"));
+}
+
+QString where(const QString &select, const QStringList &conditions)
+{
+    return select + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+}
+
+// The journal, the expense lines, the incomes and the item names the expense dialog offers.
+QVector<ViewDefinition> listViews()
+{
+    const QString ti = journalTime();
+    const QString order = journalOrder();
+    const QString journal = QStringLiteral(
+        "SELECT List.id AS id, List.names AS names, List.suma AS suma, List.dates AS dates, %1 AS ti,"
+        " List.comments AS comments FROM List").arg(ti);
+    const QString lines = QStringLiteral(
+        "SELECT List.dates AS dates, %1 AS ti, Rashod.names AS names, Rashod.price AS price,"
+        " Rashod.counts AS counts, %2 AS suma FROM List INNER JOIN Rashod ON List.id = Rashod.kod").arg(ti, lineAmount());
+    const QString lineOrder = order + QStringLiteral(", Rashod.id");
+    const QString incomes = QStringLiteral(
+        "SELECT List.dates AS dates, %1 AS ti, List.suma AS suma, List.comments AS comments,"
+        " %2 AS nam FROM List").arg(ti, incomeTypeExpression(QStringLiteral("List.names")));
+    const QString month = monthIs(QStringLiteral("List.dates"));
+    return {
+        {"ListZ", journal, order},
+        {"ListM", where(journal, {month}), order},
+        {"ListRashod", where(lines, {month}), lineOrder},
+        {"ListRashodAll", lines, lineOrder},
+        {"ListDohod", where(incomes, {journalIncome(), month}), order},
+        {"ListDohodAll", where(incomes, {journalIncome()}), order},
+        {"ListR", QStringLiteral("SELECT DISTINCT Rashod.names AS names, Rashod.id AS id FROM Rashod"),
+         QStringLiteral("Rashod.id DESC")},
+    };
+}
+
+// The information panel's four totals, kept by triggers (see totalStatements); a total over
+// nothing is NULL.
+QVector<ViewDefinition> totalViews()
+{
+    const auto total = [](const char *column, const char *kind, const QString &month) {
+        return QStringLiteral("SELECT (SELECT CASE WHEN n > 0 THEN suma END FROM Itog WHERE kind = '%1' AND month = %2)"
+                              " AS %3")
+            .arg(QLatin1String(kind), month, QLatin1String(column));
+    };
+    const QString wholePeriod = QStringLiteral("''");
+    const QString thisMonth = QStringLiteral("strftime('%m', 'now', 'localtime')");
+    return {
+        {"ItogRashod", total("ItogR", "R", wholePeriod), QString()},
+        {"ItogDohod", total("ItogD", "D", wholePeriod), QString()},
+        {"Rashods", total("RashodM", "L", thisMonth), QString()},
+        {"Dohods", total("DohodM", "D", thisMonth), QString()},
+    };
+}
+
+// The income and expense chart and the largest expenses.
+QVector<ViewDefinition> chartViews()
+{
+    const QString amount = lineAmount();
+    const QString lines = QStringLiteral("SELECT %1 AS suma, Rashod.dates AS dates FROM Rashod").arg(amount);
+    const QString incomes = QStringLiteral("SELECT List.dates AS dates, List.suma AS suma FROM List");
+    const QString top = QStringLiteral("SELECT %1 AS Suma, Rashod.names AS names FROM Rashod").arg(amount);
+    const QString lineMonth = monthIs(QStringLiteral("Rashod.dates"));
+    const QString incomeOrder = QStringLiteral("List.dates, List.id");
+    return {
+        {"GrafRashod", where(lines, {lineMonth}), QStringLiteral("Rashod.dates")},
+        {"GrafRashodAll", lines, QStringLiteral("Rashod.dates")},
+        {"GrafDohod", where(incomes, {journalIncome(), monthIs(QStringLiteral("List.dates"))}), incomeOrder},
+        {"GrafDohodAll", where(incomes, {journalIncome()}), incomeOrder},
+        {"TopRashod", where(top, {lineMonth}), amount + QStringLiteral(" DESC")},
+        {"TopRashodAll", top, amount + QStringLiteral(" DESC")},
+    };
+}
+
+// The exchange rates: their chart and this month's rate rows.
+QVector<ViewDefinition> rateViews()
+{
+    const QString rates = QStringLiteral("SELECT Valuta.dates AS dates, Valuta.kurs1 AS kurs1, Valuta.kurs2 AS kurs2,"
+                                         " Valuta.kurs3 AS kurs3 FROM Valuta");
+    const QString month = monthIs(QStringLiteral("Valuta.dates"));
+    const QString order = QStringLiteral("Valuta.dates, Valuta.id");
+    const QString rows = QStringLiteral("SELECT Valuta.id AS id, Valuta.dates AS dates, Valuta.valuta1 AS valuta1,"
+                                        " Valuta.kurs1 AS kurs1, Valuta.valuta2 AS valuta2, Valuta.kurs2 AS kurs2,"
+                                        " Valuta.valuta3 AS valuta3, Valuta.kurs3 AS kurs3 FROM Valuta");
+    return {
+        {"GrafikValuta", where(rates, {month}), order},
+        {"GrafikValutaAll", rates, order},
+        {"Kurs", where(rows, {month}), QStringLiteral("Valuta.id DESC")},
+    };
+}
+
 const QVector<ViewDefinition> &viewDefinitions()
 {
-    static const QVector<ViewDefinition> definitions = [] {
-        const QString amount = amountExpression(QStringLiteral("Rashod.price"), QStringLiteral("Rashod.counts"));
-        const QString ti = timeText(QStringLiteral("List.times"));
-        const QString journalOrder = QStringLiteral("List.dates DESC, %1 DESC, List.id DESC").arg(ti);
-        const QString journalColumns = QStringLiteral(
-            "SELECT List.id AS id, List.names AS names, List.suma AS suma, List.dates AS dates, %1 AS ti,"
-            " List.comments AS comments FROM List").arg(ti);
-        const QString lineColumns = QStringLiteral(
-            "SELECT List.dates AS dates, %1 AS ti, Rashod.names AS names, Rashod.price AS price,"
-            " Rashod.counts AS counts, %2 AS suma FROM List INNER JOIN Rashod ON List.id = Rashod.kod").arg(ti, amount);
-        const QString lineOrder = journalOrder + QStringLiteral(", Rashod.id");
-        const QString incomeColumns = QStringLiteral(
-            "SELECT List.dates AS dates, %1 AS ti, List.suma AS suma, List.comments AS comments,"
-            " substr(List.names, 9) AS nam FROM List").arg(ti);
-        const QString chartLines = QStringLiteral("SELECT %1 AS suma, Rashod.dates AS dates FROM Rashod").arg(amount);
-        const QString chartIncomes = QStringLiteral("SELECT List.dates AS dates, List.suma AS suma FROM List");
-        const QString topLines = QStringLiteral("SELECT %1 AS Suma, Rashod.names AS names FROM Rashod").arg(amount);
-        const QString rates = QStringLiteral("SELECT Valuta.dates AS dates, Valuta.kurs1 AS kurs1, Valuta.kurs2 AS kurs2,"
-                                             " Valuta.kurs3 AS kurs3 FROM Valuta");
-        const QString listMonth = monthIs(QStringLiteral("List.dates"));
-        const QString lineMonth = monthIs(QStringLiteral("Rashod.dates"));
-        const QString rateMonth = monthIs(QStringLiteral("Valuta.dates"));
-        const QString income = incomeTest(QStringLiteral("List.names"));
-        const QString where = QStringLiteral(" WHERE ");
-        const QString both = QStringLiteral(" AND ");
-        // The totals are kept by triggers (see totalStatements); a total over nothing is NULL.
-        const auto total = [](const char *column, const char *kind, const QString &month) {
-            return QStringLiteral("SELECT (SELECT CASE WHEN n > 0 THEN suma END FROM Itog WHERE kind = '%1' AND month = %2)"
-                                  " AS %3")
-                .arg(QLatin1String(kind), month, QLatin1String(column));
-        };
-        const QString thisMonth = QStringLiteral("strftime('%m', 'now', 'localtime')");
-        return QVector<ViewDefinition>{
-            {"ListZ", journalColumns, journalOrder},
-            {"ListM", journalColumns + where + listMonth, journalOrder},
-            {"ListRashod", lineColumns + where + listMonth, lineOrder},
-            {"ListRashodAll", lineColumns, lineOrder},
-            {"ListDohod", incomeColumns + where + income + both + listMonth, journalOrder},
-            {"ListDohodAll", incomeColumns + where + income, journalOrder},
-            {"ListR", QStringLiteral("SELECT DISTINCT Rashod.names AS names, Rashod.id AS id FROM Rashod"),
-             QStringLiteral("Rashod.id DESC")},
-            {"ItogRashod", total("ItogR", "R", QStringLiteral("''")), QString()},
-            {"ItogDohod", total("ItogD", "D", QStringLiteral("''")), QString()},
-            {"Rashods", total("RashodM", "L", thisMonth), QString()},
-            {"Dohods", total("DohodM", "D", thisMonth), QString()},
-            {"GrafRashod", chartLines + where + lineMonth, QStringLiteral("Rashod.dates")},
-            {"GrafRashodAll", chartLines, QStringLiteral("Rashod.dates")},
-            {"GrafDohod", chartIncomes + where + income + both + listMonth, QStringLiteral("List.dates, List.id")},
-            {"GrafDohodAll", chartIncomes + where + income, QStringLiteral("List.dates, List.id")},
-            {"TopRashod", topLines + where + lineMonth, amount + QStringLiteral(" DESC")},
-            {"TopRashodAll", topLines, amount + QStringLiteral(" DESC")},
-            {"GrafikValuta", rates + where + rateMonth, QStringLiteral("Valuta.dates, Valuta.id")},
-            {"GrafikValutaAll", rates, QStringLiteral("Valuta.dates, Valuta.id")},
-            {"Kurs", QStringLiteral("SELECT Valuta.id AS id, Valuta.dates AS dates, Valuta.valuta1 AS valuta1,"
-                                    " Valuta.kurs1 AS kurs1, Valuta.valuta2 AS valuta2, Valuta.kurs2 AS kurs2,"
-                                    " Valuta.valuta3 AS valuta3, Valuta.kurs3 AS kurs3 FROM Valuta")
-                         + where + rateMonth,
-             QStringLiteral("Valuta.id DESC")},
-        };
-    }();
+    static const QVector<ViewDefinition> definitions = listViews() + totalViews() + chartViews() + rateViews();
     return definitions;
 }
 
@@ -241,7 +260,7 @@ QStringList indexStatements()
     return QStringList{
                QStringLiteral("CREATE INDEX List_order ON List(dates, %1)").arg(ti),
                QStringLiteral("CREATE INDEX List_month ON List(substr(dates, 6, 2), dates, %1)").arg(ti),
-               QStringLiteral("CREATE INDEX List_income ON List(dates, %1) WHERE %2").arg(ti, incomeTest(QStringLiteral("names"))),
+               QStringLiteral("CREATE INDEX List_income ON List(dates, %1) WHERE %2").arg(ti, incomeCondition(QStringLiteral("names"))),
                QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)"),
                QStringLiteral("CREATE INDEX Valuta_month ON Valuta(substr(dates, 6, 2))"),
            }
@@ -291,7 +310,7 @@ QStringList lineTotalStatements()
 QStringList version3Statements()
 {
     const QString amount = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-    const QString income = incomeTest(QStringLiteral("names"));
+    const QString income = incomeCondition(QStringLiteral("names"));
     return {
         QStringLiteral("DROP INDEX Rashod_chart"),
         QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1, price, counts)").arg(amount),
@@ -321,7 +340,7 @@ QStringList itemIndexStatements()
 QStringList totalStatements()
 {
     const QString listKind = QStringLiteral("CASE WHEN %1 THEN 'D' WHEN %2 THEN 'R' END")
-                                 .arg(incomeTest(QStringLiteral("%1.names")), expenseTest(QStringLiteral("%1.names")));
+                                 .arg(incomeCondition(QStringLiteral("%1.names")), expenseCondition(QStringLiteral("%1.names")));
     const auto listChanges = [&](const QString &row, int sign) {
         const QString kind = listKind.arg(row);
         const QString notNull = QStringLiteral("%1.suma IS NOT NULL AND (%2) IS NOT NULL").arg(row, kind);
@@ -329,7 +348,7 @@ QStringList totalStatements()
                + totalChange(QStringLiteral("'D'"), QStringLiteral("substr(%1.dates, 6, 2)").arg(row),
                              row + QStringLiteral(".suma"),
                              QStringLiteral("%1.suma IS NOT NULL AND %2 AND %1.dates IS NOT NULL")
-                                 .arg(row, incomeTest(row + QStringLiteral(".names"))),
+                                 .arg(row, incomeCondition(row + QStringLiteral(".names"))),
                              sign);
     };
     return QStringList{
@@ -341,7 +360,7 @@ QStringList totalStatements()
                    .arg(listKind.arg(QStringLiteral("List"))),
                QStringLiteral("INSERT INTO Itog (kind, month, suma, n) SELECT 'D', substr(dates, 6, 2), sum(suma), count(suma)"
                               " FROM List WHERE %1 AND dates IS NOT NULL GROUP BY substr(dates, 6, 2)")
-                   .arg(incomeTest(QStringLiteral("names"))),
+                   .arg(incomeCondition(QStringLiteral("names"))),
                QStringLiteral("CREATE TRIGGER List_total_insert AFTER INSERT ON List BEGIN %1 END").arg(listChanges("NEW", 1)),
                QStringLiteral("CREATE TRIGGER List_total_delete AFTER DELETE ON List BEGIN %1 END").arg(listChanges("OLD", -1)),
                QStringLiteral("CREATE TRIGGER List_total_update AFTER UPDATE OF names, suma, dates ON List BEGIN %1%2 END")
@@ -405,30 +424,45 @@ QString currentMonthCondition(const QString &dateColumn)
 
 ColumnKind columnKind(const QString &column)
 {
-    static const QHash<QString, ColumnKind> kinds = {
-        {QStringLiteral("suma"), ColumnKind::Money},    {QStringLiteral("price"), ColumnKind::Money},
-        {QStringLiteral("counts"), ColumnKind::Money},  {QStringLiteral("itogr"), ColumnKind::Money},
-        {QStringLiteral("itogd"), ColumnKind::Money},   {QStringLiteral("rashodm"), ColumnKind::Money},
-        {QStringLiteral("dohodm"), ColumnKind::Money},  {QStringLiteral("kurs1"), ColumnKind::Money},
-        {QStringLiteral("kurs2"), ColumnKind::Money},   {QStringLiteral("kurs3"), ColumnKind::Money},
-        {QStringLiteral("kurs4"), ColumnKind::Money},   {QStringLiteral("kurs5"), ColumnKind::Money},
-        {QStringLiteral("dates"), ColumnKind::Date},    {QStringLiteral("times"), ColumnKind::Time},
-    };
+    static const QHash<QString, ColumnKind> kinds = [] {
+        QHash<QString, ColumnKind> kinds;
+        for (const columns::Table &table : columns::kTables) {
+            for (const Column &each : table) {
+                if (each.type == Type::Money)
+                    kinds.insert(QLatin1String(each.name), ColumnKind::Money);
+                else if (each.type == Type::Date)
+                    kinds.insert(QLatin1String(each.name), ColumnKind::Date);
+                else if (each.type == Type::Time)
+                    kinds.insert(QLatin1String(each.name), ColumnKind::Time);
+            }
+        }
+        // The panel's totals, as their views name them.
+        for (const char *total : {"itogr", "itogd", "rashodm", "dohodm"})
+            kinds.insert(QLatin1String(total), ColumnKind::Money);
+        return kinds;
+    }();
     return kinds.value(column.toLower(), ColumnKind::Plain);
 }
 
 const QStringList &tables()
 {
-    static const QStringList names = {"List", "Rashod", "Dohod", "VelTor", "Valuta"};
+    static const QStringList names = [] {
+        QStringList names;
+        for (const columns::Table &table : columns::kTables)
+            names << QLatin1String(table.name);
+        return names;
+    }();
     return names;
 }
 
 const QStringList &views()
 {
-    static const QStringList names = {
-        "ListZ",      "ListM",         "ListRashod", "ListRashodAll", "ListDohod", "ListDohodAll",   "ListR",
-        "ItogRashod", "ItogDohod",     "Rashods",    "Dohods",        "GrafRashod", "GrafRashodAll", "GrafDohod",
-        "GrafDohodAll", "TopRashod",   "TopRashodAll", "GrafikValuta", "GrafikValutaAll", "Kurs"};
+    static const QStringList names = [] {
+        QStringList names;
+        for (const ViewDefinition &view : viewDefinitions())
+            names << view.name;
+        return names;
+    }();
     return names;
 }
 
@@ -439,18 +473,19 @@ bool isKnownSource(const QString &name)
 
 bool isKnownColumn(const QString &table, const QString &column)
 {
-    return tableColumns().value(table.toLower()).contains(column.toLower());
+    return findColumn(table, column) != nullptr;
 }
 
 int textLimit(const QString &table, const QString &column)
 {
-    return textColumns().value(table.toLower() + QLatin1Char('.') + column.toLower(), {0, ""}).limit;
+    const Column *found = findColumn(table, column);
+    return found && found->type == Type::Text ? found->limit : 0;
 }
 
 QString columnCaption(const QString &table, const QString &column)
 {
-    const auto it = textColumns().constFind(table.toLower() + QLatin1Char('.') + column.toLower());
-    return it == textColumns().constEnd() ? column : QString::fromUtf8(it->caption);
+    const Column *found = findColumn(table, column);
+    return found && found->caption ? QString::fromUtf8(found->caption) : column;
 }
 
 QString amountExpression(const QString &price, const QString &counts)

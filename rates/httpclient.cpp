@@ -49,13 +49,16 @@ size_t receive(char *data, size_t size, size_t count, void *user)
     return bytes;
 }
 
+// The four headers the bank's page has always been asked with.
+const char *const kHeaderLines[] = {"Accept: text/html, */*", "Content-Type: text/html",
+                                    "User-Agent: Mozilla/3.0 (compatible; Indy Library)", "Connection: keep-alive"};
+
 class HeaderList
 {
 public:
     HeaderList()
     {
-        for (const char *line : {"Accept: text/html, */*", "Content-Type: text/html",
-                                 "User-Agent: Mozilla/3.0 (compatible; Indy Library)", "Connection: keep-alive"}) {
+        for (const char *line : kHeaderLines) {
             curl_slist *next = curl_slist_append(m_list, line);
             if (!next)
                 throw std::bad_alloc();
@@ -70,6 +73,63 @@ public:
 private:
     curl_slist *m_list = nullptr;
 };
+
+// What every request asks for and trusts. Set anew for every request: the handle keeps
+// its cookies, the multi handle its connections.
+void setRequestOptions(CURL *curl, const QByteArray &url, const HeaderList &headers, const QByteArray &trusted)
+{
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects are followed by the caller, one by one, so that each step can be checked.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
+    // An empty proxy overrides http_proxy and the like: the request always goes direct.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NETRC, long(CURL_NETRC_IGNORED));
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!trusted.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, trusted.constData());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L); // runs off the main thread
+}
+
+// Runs the request to its end, or until `cancelled`. The multi interface waits in
+// curl_multi_poll, which cancel() interrupts at once.
+CURLcode runTransfer(CURLM *multi, CURL *curl, const std::atomic<bool> &cancelled)
+{
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLcode code = CURLE_OK;
+    bool done = false;
+    while (!done) {
+        if (cancelled) {
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            code = CURLE_RECV_ERROR;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                code = message->data.result;
+                done = true;
+            }
+        }
+        if (!done && running > 0)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        else
+            done = true;
+    }
+    curl_multi_remove_handle(multi, curl);
+    return code;
+}
 
 } // namespace
 
@@ -125,33 +185,12 @@ struct HttpClient::Hop
 HttpClient::Hop HttpClient::perform(const QByteArray &url, long timeoutMs)
 {
     CURL *curl = handleOf(m_handle);
-    CURLM *multi = multiOf(m_multi);
     Hop hop;
     HeaderList headers;
     char errorText[CURL_ERROR_SIZE] = {};
-    const QByteArray certificates = qgetenv(kCertificatesVariable);
-
-    // Options are set anew for every request; the handle keeps its cookies, the multi handle
-    // its connections.
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    // Redirects are followed here, one by one, so that each step can be checked.
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
-    // An empty proxy overrides http_proxy and the like: the request always goes direct.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_NETRC, long(CURL_NETRC_IGNORED));
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     // Without the test's own file, libcurl's built-in bundle: Debian's ca-certificates.
-    const QByteArray &trusted = certificates.isEmpty() ? m_systemCertificates : certificates;
-    if (!trusted.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, trusted.constData());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L); // runs off the main thread
+    const QByteArray certificates = qgetenv(kCertificatesVariable);
+    setRequestOptions(curl, url, headers, certificates.isEmpty() ? m_systemCertificates : certificates);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, qMin(long(m_connectMs), timeoutMs));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kBodyLimit));
@@ -161,35 +200,7 @@ HttpClient::Hop HttpClient::perform(const QByteArray &url, long timeoutMs)
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
     m_freshConnection = false;
 
-    // The multi interface waits in curl_multi_poll, which cancel() interrupts at once.
-    bool done = false;
-    if (curl_multi_add_handle(multi, curl) != CURLM_OK) {
-        hop.code = CURLE_OUT_OF_MEMORY;
-        done = true;
-    }
-    while (!done) {
-        if (m_cancelled) {
-            hop.code = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            hop.code = CURLE_RECV_ERROR;
-            break;
-        }
-        int queued = 0;
-        while (CURLMsg *message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
-                hop.code = message->data.result;
-                done = true;
-            }
-        }
-        if (!done && running > 0)
-            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
-        else
-            done = true;
-    }
-    curl_multi_remove_handle(multi, curl);
+    hop.code = runTransfer(multiOf(m_multi), curl, m_cancelled);
 
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &hop.status);
     char *text = nullptr;

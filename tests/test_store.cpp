@@ -307,6 +307,85 @@ private slots:
         QCOMPARE(raw.value("SELECT count(*) FROM List").toInt(), 1);
     }
 
+    void theProgramsTextCheckAndTheEngineAgreeOnEveryColumn()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile raw(path);
+        auto connection = Connection::open(path);
+        const qint64 journal = recordExpenseBatch(*connection, {});
+        const auto engineTakes = [&](const QString &table, const QString &column, const QString &text) {
+            // A line needs its journal row; every other table takes the text alone.
+            const bool lines = table == QLatin1String("Rashod");
+            try {
+                connection->run(QStringLiteral("INSERT INTO %1 (%2%3) VALUES (?%4)")
+                                    .arg(table, lines ? QStringLiteral("kod, ") : QString(), column,
+                                         lines ? QStringLiteral(", ?") : QString()),
+                                lines ? QVariantList{journal, text} : QVariantList{text});
+                return true;
+            } catch (const DatabaseError &) {
+                return false;
+            }
+        };
+        const auto checkTakes = [](const QString &table, const QString &column, const QString &text) {
+            try {
+                Connection::checkText(table, column, text);
+                return true;
+            } catch (const DatabaseError &) {
+                return false;
+            }
+        };
+        int textColumns = 0;
+        for (const QString &table : schema::tables()) {
+            for (const QString &column : columnsOf(raw, table)) {
+                const int limit = schema::textLimit(table, column);
+                QVERIFY2(schema::isKnownColumn(table, column), qPrintable(table + '.' + column));
+                if (limit == 0)
+                    continue;
+                ++textColumns;
+                const QString where = table + '.' + column;
+                QVERIFY2(checkTakes(table, column, QString(limit, QChar(u'ж'))), qPrintable(where));
+                QVERIFY2(engineTakes(table, column, QString(limit, QChar(u'ж'))), qPrintable(where));
+                QVERIFY2(!checkTakes(table, column, QString(limit + 1, QChar(u'ж'))), qPrintable(where));
+                QVERIFY2(!engineTakes(table, column, QString(limit + 1, QChar(u'ж'))), qPrintable(where));
+                QVERIFY2(schema::columnCaption(table, column) != column, qPrintable(where));
+            }
+        }
+        QCOMPARE(textColumns, 14);
+        // Any letter case of a table or column name, as the engine takes them.
+        QCOMPARE(schema::textLimit("LIST", "Names"), 100);
+        QCOMPARE(schema::textLimit("List", "suma"), 0);
+        QCOMPARE(schema::columnCaption("List", "suma"), QStringLiteral("suma"));
+    }
+
+    void incomeRowsAreToldApartAlikeByTheViewsAndTheWindows()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        RawFile raw(path);
+        auto connection = Connection::open(path);
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        recordIncome(*connection, "Премия", rub(5), "", false);
+        recordIncome(*connection, "Доход с вклада", rub(7), "", false);
+        recordExpenseBatch(*connection, {{"хлеб", rub(3), rub(1), "", QDate::currentDate()}});
+        // The views take the word in any letter case; the program never writes it so.
+        journalRow(raw, "ДОХОД - наличные", 110000, today);
+        journalRow(raw, "доход - карта", 130000, today);
+        journalRow(raw, "Расход и доход", 170000, today);
+
+        QCOMPARE(raw.rows("SELECT nam FROM ListDohodAll ORDER BY nam"),
+                 QStringList({"Доход с вклада", "Премия", "карта", "наличные"}));
+        QCOMPARE(raw.rows("SELECT suma FROM GrafDohodAll ORDER BY suma"),
+                 QStringList({"50000", "70000", "110000", "130000"}));
+        QCOMPARE(readTotals(*connection).income, rub(5 + 7 + 11 + 13));
+        QCOMPARE(readTotals(*connection).expenses, rub(3 + 17));
+        // On the rows the program writes, the windows' test says the same.
+        QVERIFY(isIncomeName(kIncomePrefix + "Премия"));
+        QVERIFY(isIncomeName(kIncomePrefix + "Доход с вклада"));
+        QVERIFY(!isIncomeName(kExpenseName));
+        QVERIFY(!isIncomeName(QString()));
+    }
+
     void aTransactionFailingHalfWayLeavesNothing()
     {
         Workspace ws;

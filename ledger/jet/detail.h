@@ -4,6 +4,8 @@
 
 #include "jet.h"
 
+#include "ledger/columns.h"
+
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
@@ -27,23 +29,30 @@ enum class Kind : unsigned char {
     HeaderText, // Text of the header row, where the program expects "" rather than NULL
 };
 
-// The five tables and the columns the conversion needs, in the ledger's column order. Plain
-// data: the reading half uses it in a child process where nothing but libmdb may run.
-struct ColumnSpec
-{
-    const char *name;
-    Kind kind;
-};
+// The five tables, read and written in the order and with the columns of the ledger's own.
+using ledger::columns::kTableCount;
+using ledger::columns::kTables;
+inline constexpr int kMostColumns = ledger::columns::mostColumns();
 
-struct TableSpec
+// How column `c` of table `t` is read.
+constexpr Kind kindOf(int t, int c)
 {
-    const char *name;
-    const ColumnSpec *columns;
-    int columnCount;
-};
-
-inline constexpr int kTableCount = 5;
-extern const TableSpec kTables[kTableCount];
+    using ledger::columns::Type;
+    switch (kTables[t].columns[c].type) {
+    case Type::Key:
+    case Type::JournalRow:
+        return Kind::Integer;
+    case Type::Money:
+        return Kind::Money;
+    case Type::Date:
+        return Kind::Date;
+    case Type::Time:
+        return Kind::Time;
+    case Type::Text:
+        break;
+    }
+    return t == ledger::columns::kHeaderTable ? Kind::HeaderText : Kind::Text;
+}
 
 // One table as read: values in the ledger's stored form (qint64 for integers and money, ISO
 // text for dates and times, QString or NULL for text), one list per row, columns as above.
