@@ -65,12 +65,44 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     setWindowTitle(QStringLiteral("О программе \"VelTor\""));
     setFixedSize(432, 351);
 
-    QFrame *band = ui::whiteBand(this, 305);
+    QFrame *band = buildBand(executable);
+    QFrame *line = ui::horizontalLine(this);
+    auto *ok = new QPushButton(QStringLiteral("ОК"), this);
+    ok->setObjectName(QStringLiteral("Button3"));
+    ok->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->setContentsMargins(8, 0, 8, 8);
 
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(band);
+    layout->addWidget(line);
+    layout->addLayout(buttons);
+
+    // The window opens with the focus on OK, so that Enter and Esc close it.
+    ok->setFocus();
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QFrame *AboutWindow::buildBand(const QString &executable)
+{
+    QFrame *band = ui::whiteBand(this, 305);
     auto *picture = new QLabel(band);
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/about-tall.svg")).pixmap(120, 305));
     picture->setFixedSize(120, 305);
 
+    auto *bandLayout = new QHBoxLayout(band);
+    bandLayout->setContentsMargins(0, 0, 0, 0);
+    bandLayout->addWidget(picture);
+    bandLayout->addLayout(buildTexts(band, executable), 1);
+    return band;
+}
+
+QVBoxLayout *AboutWindow::buildTexts(QFrame *band, const QString &executable)
+{
     using ui::tahoma;
     auto *name = new QLabel(QStringLiteral("VelTor"), band);
     name->setObjectName(QStringLiteral("Label7"));
@@ -88,11 +120,6 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     auto *credit = new QLabel(QStringLiteral("Разработка: Tovrak, 2008–2026"), band);
     credit->setObjectName(QStringLiteral("Label1"));
     credit->setFont(tahoma(10));
-    auto *link = new ui::LinkLabel(QString::fromLatin1(kMakerSite), band);
-    link->setObjectName(QStringLiteral("link1"));
-    QFont linkFont = tahoma(10);
-    linkFont.setUnderline(true);
-    link->setFont(linkFont);
 
     auto *texts = new QVBoxLayout;
     texts->setContentsMargins(8, 16, 8, 16);
@@ -103,34 +130,21 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     texts->addWidget(released);
     texts->addStretch();
     texts->addWidget(credit);
-    texts->addWidget(link);
-    auto *bandLayout = new QHBoxLayout(band);
-    bandLayout->setContentsMargins(0, 0, 0, 0);
-    bandLayout->addWidget(picture);
-    bandLayout->addLayout(texts, 1);
+    texts->addWidget(makerLink(band));
+    return texts;
+}
 
-    QFrame *line = ui::horizontalLine(this);
-    auto *ok = new QPushButton(QStringLiteral("ОК"), this);
-    ok->setObjectName(QStringLiteral("Button3"));
-    ok->setDefault(true);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->setContentsMargins(8, 0, 8, 8);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(band);
-    layout->addWidget(line);
-    layout->addLayout(buttons);
-
-    // The link is reached by Tab; the window opens with the focus on OK, so that Enter and
-    // Esc close it.
+ui::LinkLabel *AboutWindow::makerLink(QFrame *band)
+{
+    auto *link = new ui::LinkLabel(QString::fromLatin1(kMakerSite), band);
+    link->setObjectName(QStringLiteral("link1"));
+    QFont linkFont = ui::tahoma(10);
+    linkFont.setUnderline(true);
+    link->setFont(linkFont);
+    // Reached by Tab only: the window's focus stays on OK.
     link->setFocusPolicy(Qt::TabFocus);
-    ok->setFocus();
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(link, &ui::LinkLabel::activated, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerSite))); });
+    return link;
 }
 
 } // namespace app
