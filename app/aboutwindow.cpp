@@ -1,5 +1,7 @@
 #include "aboutwindow.h"
 
+#include "bandtext.h"
+
 #include "widgets/linklabel.h"
 
 #include "widgets/widgets.h"
@@ -103,23 +105,13 @@ QFrame *AboutWindow::buildBand(const QString &executable)
 
 QVBoxLayout *AboutWindow::buildTexts(QFrame *band, const QString &executable)
 {
-    using ui::tahoma;
-    auto *name = new QLabel(QStringLiteral("VelTor"), band);
-    name->setObjectName(QStringLiteral("Label7"));
-    name->setFont(tahoma(18));
-    auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
-    purpose->setObjectName(QStringLiteral("Label8"));
-    purpose->setFont(tahoma(10));
+    QLabel *name = bandText(band, "Label7", kProductName, 18);
+    QLabel *purpose = bandText(band, "Label8", kProductPurpose, 10);
     purpose->setWordWrap(true);
-    auto *version = new QLabel(versionLine(compiledVersion()), band);
-    version->setObjectName(QStringLiteral("Label2"));
-    version->setFont(tahoma(10));
-    auto *released = new QLabel(releaseDateLine(QFileInfo(executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable).lastModified()), band);
-    released->setObjectName(QStringLiteral("Label3"));
-    released->setFont(tahoma(10));
-    auto *credit = new QLabel(QStringLiteral("Разработка: Tovrak, 2008–2026"), band);
-    credit->setObjectName(QStringLiteral("Label1"));
-    credit->setFont(tahoma(10));
+    QLabel *version = bandText(band, "Label2", versionLine(compiledVersion()), 10);
+    const QString program = executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable;
+    QLabel *released = bandText(band, "Label3", releaseDateLine(QFileInfo(program).lastModified()), 10);
+    QLabel *credit = bandText(band, "Label1", QStringLiteral("Разработка: Tovrak, 2008–2026"), 10);
 
     auto *texts = new QVBoxLayout;
     texts->setContentsMargins(8, 16, 8, 16);

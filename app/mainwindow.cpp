@@ -2,6 +2,7 @@
 
 #include "aboutwindow.h"
 #include "backupcommands.h"
+#include "bandtext.h"
 #include "busycursor.h"
 #include "childwindows.h"
 #include "commandbar.h"
@@ -154,16 +155,9 @@ void MainWindow::buildHeader(QWidget *parent, QVBoxLayout *layout)
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/product.svg")).pixmap(89, 86));
     picture->setFixedSize(89, 86);
 
-    using ui::tahoma;
-    auto *name = new QLabel(QStringLiteral("VelTor"), band);
-    name->setObjectName(QStringLiteral("Label7"));
-    name->setFont(tahoma(18));
-    auto *version = new QLabel(QStringLiteral("1.8"), band);
-    version->setObjectName(QStringLiteral("Label3"));
-    version->setFont(tahoma(8));
-    auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
-    purpose->setObjectName(QStringLiteral("Label8"));
-    purpose->setFont(tahoma(10));
+    QLabel *name = bandText(band, "Label7", kProductName, 18);
+    QLabel *version = bandText(band, "Label3", QStringLiteral("1.8"), 8);
+    QLabel *purpose = bandText(band, "Label8", kProductPurpose, 10);
 
     auto *title = new QHBoxLayout;
     title->setSpacing(4);
