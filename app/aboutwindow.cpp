@@ -1,5 +1,7 @@
 #include "aboutwindow.h"
 
+#include "bandtext.h"
+
 #include "widgets/linklabel.h"
 
 #include "widgets/widgets.h"
@@ -65,50 +67,7 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     setWindowTitle(QStringLiteral("О программе \"VelTor\""));
     setFixedSize(432, 351);
 
-    QFrame *band = ui::whiteBand(this, 305);
-
-    auto *picture = new QLabel(band);
-    picture->setPixmap(QIcon(QStringLiteral(":/pictures/about-tall.svg")).pixmap(120, 305));
-    picture->setFixedSize(120, 305);
-
-    using ui::tahoma;
-    auto *name = new QLabel(QStringLiteral("VelTor"), band);
-    name->setObjectName(QStringLiteral("Label7"));
-    name->setFont(tahoma(18));
-    auto *purpose = new QLabel(QStringLiteral("введение домашней бухгалтерии\nучёт прихода денежных средств и их расход"), band);
-    purpose->setObjectName(QStringLiteral("Label8"));
-    purpose->setFont(tahoma(10));
-    purpose->setWordWrap(true);
-    auto *version = new QLabel(versionLine(compiledVersion()), band);
-    version->setObjectName(QStringLiteral("Label2"));
-    version->setFont(tahoma(10));
-    auto *released = new QLabel(releaseDateLine(QFileInfo(executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable).lastModified()), band);
-    released->setObjectName(QStringLiteral("Label3"));
-    released->setFont(tahoma(10));
-    auto *credit = new QLabel(QStringLiteral("Разработка: Tovrak, 2008–2026"), band);
-    credit->setObjectName(QStringLiteral("Label1"));
-    credit->setFont(tahoma(10));
-    auto *link = new ui::LinkLabel(QString::fromLatin1(kMakerSite), band);
-    link->setObjectName(QStringLiteral("link1"));
-    QFont linkFont = tahoma(10);
-    linkFont.setUnderline(true);
-    link->setFont(linkFont);
-
-    auto *texts = new QVBoxLayout;
-    texts->setContentsMargins(8, 16, 8, 16);
-    texts->addWidget(name);
-    texts->addWidget(purpose);
-    texts->addSpacing(24);
-    texts->addWidget(version);
-    texts->addWidget(released);
-    texts->addStretch();
-    texts->addWidget(credit);
-    texts->addWidget(link);
-    auto *bandLayout = new QHBoxLayout(band);
-    bandLayout->setContentsMargins(0, 0, 0, 0);
-    bandLayout->addWidget(picture);
-    bandLayout->addLayout(texts, 1);
-
+    QFrame *band = buildBand(executable);
     QFrame *line = ui::horizontalLine(this);
     auto *ok = new QPushButton(QStringLiteral("ОК"), this);
     ok->setObjectName(QStringLiteral("Button3"));
@@ -125,12 +84,59 @@ AboutWindow::AboutWindow(QWidget *parent, const QString &executable)
     layout->addWidget(line);
     layout->addLayout(buttons);
 
-    // The link is reached by Tab; the window opens with the focus on OK, so that Enter and
-    // Esc close it.
-    link->setFocusPolicy(Qt::TabFocus);
+    // The window opens with the focus on OK, so that Enter and Esc close it.
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QFrame *AboutWindow::buildBand(const QString &executable)
+{
+    QFrame *band = ui::whiteBand(this, 305);
+    auto *picture = new QLabel(band);
+    picture->setPixmap(QIcon(QStringLiteral(":/pictures/about-tall.svg")).pixmap(120, 305));
+    picture->setFixedSize(120, 305);
+
+    auto *bandLayout = new QHBoxLayout(band);
+    bandLayout->setContentsMargins(0, 0, 0, 0);
+    bandLayout->addWidget(picture);
+    bandLayout->addLayout(buildTexts(band, executable), 1);
+    return band;
+}
+
+QVBoxLayout *AboutWindow::buildTexts(QFrame *band, const QString &executable)
+{
+    QLabel *name = bandText(band, "Label7", kProductName, 18);
+    QLabel *purpose = bandText(band, "Label8", kProductPurpose, 10);
+    purpose->setWordWrap(true);
+    QLabel *version = bandText(band, "Label2", versionLine(compiledVersion()), 10);
+    const QString program = executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable;
+    QLabel *released = bandText(band, "Label3", releaseDateLine(QFileInfo(program).lastModified()), 10);
+    QLabel *credit = bandText(band, "Label1", QStringLiteral("Разработка: Tovrak, 2008–2026"), 10);
+
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(8, 16, 8, 16);
+    texts->addWidget(name);
+    texts->addWidget(purpose);
+    texts->addSpacing(24);
+    texts->addWidget(version);
+    texts->addWidget(released);
+    texts->addStretch();
+    texts->addWidget(credit);
+    texts->addWidget(makerLink(band));
+    return texts;
+}
+
+ui::LinkLabel *AboutWindow::makerLink(QFrame *band)
+{
+    auto *link = new ui::LinkLabel(QString::fromLatin1(kMakerSite), band);
+    link->setObjectName(QStringLiteral("link1"));
+    QFont linkFont = ui::tahoma(10);
+    linkFont.setUnderline(true);
+    link->setFont(linkFont);
+    // Reached by Tab only: the window's focus stays on OK.
+    link->setFocusPolicy(Qt::TabFocus);
     connect(link, &ui::LinkLabel::activated, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerSite))); });
+    return link;
 }
 
 } // namespace app

@@ -3,6 +3,13 @@
 #include <QDateTime>
 #include <QDialog>
 
+class QFrame;
+class QVBoxLayout;
+
+namespace ui {
+class LinkLabel;
+}
+
 namespace app {
 
 // "О программе "VelTor"": the product, its version and release date.
@@ -13,6 +20,12 @@ class AboutWindow : public QDialog
 public:
     // The release date is that of `executable`, the running program's file by default.
     explicit AboutWindow(QWidget *parent = nullptr, const QString &executable = QString());
+
+private:
+    // The white band: the tall picture beside the product's texts.
+    QFrame *buildBand(const QString &executable);
+    QVBoxLayout *buildTexts(QFrame *band, const QString &executable);
+    ui::LinkLabel *makerLink(QFrame *band);
 };
 
 // The n-th (1-based) field of a text at a separator: n - 1 times everything up to and

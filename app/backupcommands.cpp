@@ -1,24 +1,16 @@
 #include "backupcommands.h"
 
+#include "busycursor.h"
 #include "mainwindow.h"
 #include "restoredialog.h"
 
 #include "widgets/messages.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStatusBar>
 
 namespace app {
-
-namespace {
-struct BusyCursor
-{
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-} // namespace
 
 BackupCommands::BackupCommands(MainWindow &window)
     : QObject(&window)

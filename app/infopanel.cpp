@@ -43,6 +43,19 @@ InfoPanel::InfoPanel(QWidget *parent)
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
 
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setSpacing(4);
+    addFigures(layout);
+    layout->addSpacing(10);
+    addRates(layout);
+    layout->addSpacing(10);
+    addShortcuts(layout);
+    layout->addStretch();
+}
+
+void InfoPanel::addFigures(QVBoxLayout *layout)
+{
     m_balance = plainLabel(this, "Label1", QStringLiteral("баланс: 0,00 руб."));
     m_balance->setAlignment(Qt::AlignHCenter);
     QFont bold = m_balance->font();
@@ -55,6 +68,7 @@ InfoPanel::InfoPanel(QWidget *parent)
     picture->setPixmap(QIcon(QStringLiteral(":/pictures/panel.svg")).pixmap(96, 72));
     picture->setAlignment(Qt::AlignHCenter);
     picture->setAccessibleName(QStringLiteral("Журнал дохода и расхода"));
+    connect(picture, &ui::LinkLabel::activated, this, &InfoPanel::journalRequested);
 
     QLabel *month = plainLabel(this, "Label2", QStringLiteral("За текущий месяц:"));
     underline(month);
@@ -66,25 +80,6 @@ InfoPanel::InfoPanel(QWidget *parent)
     for (QLabel *amount : {m_balance, m_income, m_expense})
         amount->setWordWrap(true);
 
-    auto *rates = new ui::LinkLabel(QStringLiteral("Курсы валют:"), this, false);
-    rates->setObjectName(QStringLiteral("Label4"));
-    underline(rates);
-    ui::setHint(rates, QStringLiteral("Обновить информацию"));
-    m_dollar = plainLabel(this, "Label5", QStringLiteral("Доллар: 0,00 руб."));
-    m_euro = plainLabel(this, "Label6", QStringLiteral("Евро: 0,00 руб."));
-    m_pound = plainLabel(this, "Label13", QStringLiteral("Фунт: 0,00 руб."));
-    m_date = plainLabel(this, "Label10", QStringLiteral("(данные не получены)"));
-
-    auto *addIncome = new ui::LinkLabel(QStringLiteral("Добавить доход"), this);
-    addIncome->setObjectName(QStringLiteral("Link1"));
-    ui::setHint(addIncome, QStringLiteral("Добавление информации о доходе"));
-    auto *addExpense = new ui::LinkLabel(QStringLiteral("Добавить расход"), this);
-    addExpense->setObjectName(QStringLiteral("Link2"));
-    ui::setHint(addExpense, QStringLiteral("Добавление информации о расходе"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-    layout->setSpacing(4);
     layout->addWidget(m_balance);
     layout->addSpacing(4);
     layout->addWidget(picture);
@@ -92,21 +87,35 @@ InfoPanel::InfoPanel(QWidget *parent)
     layout->addWidget(month);
     layout->addWidget(m_income);
     layout->addWidget(m_expense);
-    layout->addSpacing(10);
-    layout->addWidget(rates);
-    layout->addWidget(m_dollar);
-    layout->addWidget(m_euro);
-    layout->addWidget(m_pound);
-    layout->addWidget(m_date);
-    layout->addSpacing(10);
+}
+
+void InfoPanel::addRates(QVBoxLayout *layout)
+{
+    auto *rates = new ui::LinkLabel(QStringLiteral("Курсы валют:"), this, false);
+    rates->setObjectName(QStringLiteral("Label4"));
+    underline(rates);
+    ui::setHint(rates, QStringLiteral("Обновить информацию"));
+    connect(rates, &ui::LinkLabel::activated, this, &InfoPanel::ratesRequested);
+    m_dollar = plainLabel(this, "Label5", QStringLiteral("Доллар: 0,00 руб."));
+    m_euro = plainLabel(this, "Label6", QStringLiteral("Евро: 0,00 руб."));
+    m_pound = plainLabel(this, "Label13", QStringLiteral("Фунт: 0,00 руб."));
+    m_date = plainLabel(this, "Label10", QStringLiteral("(данные не получены)"));
+    for (QWidget *widget : std::initializer_list<QWidget *>{rates, m_dollar, m_euro, m_pound, m_date})
+        layout->addWidget(widget);
+}
+
+void InfoPanel::addShortcuts(QVBoxLayout *layout)
+{
+    auto *addIncome = new ui::LinkLabel(QStringLiteral("Добавить доход"), this);
+    addIncome->setObjectName(QStringLiteral("Link1"));
+    ui::setHint(addIncome, QStringLiteral("Добавление информации о доходе"));
+    connect(addIncome, &ui::LinkLabel::activated, this, &InfoPanel::incomeRequested);
+    auto *addExpense = new ui::LinkLabel(QStringLiteral("Добавить расход"), this);
+    addExpense->setObjectName(QStringLiteral("Link2"));
+    ui::setHint(addExpense, QStringLiteral("Добавление информации о расходе"));
+    connect(addExpense, &ui::LinkLabel::activated, this, &InfoPanel::expenseRequested);
     layout->addWidget(addIncome);
     layout->addWidget(addExpense);
-    layout->addStretch();
-
-    connect(picture, &ui::LinkLabel::activated, this, &InfoPanel::journalRequested);
-    connect(rates, &ui::LinkLabel::activated, this, &InfoPanel::ratesRequested);
-    connect(addIncome, &ui::LinkLabel::activated, this, &InfoPanel::incomeRequested);
-    connect(addExpense, &ui::LinkLabel::activated, this, &InfoPanel::expenseRequested);
 }
 
 void InfoPanel::setBalance(const QString &text, const QColor &colour)

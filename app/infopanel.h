@@ -4,6 +4,7 @@
 #include <QHash>
 
 class QLabel;
+class QVBoxLayout;
 
 namespace ui {
 class LinkLabel;
@@ -37,6 +38,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The balance, the journal's picture and this month's income and expenses.
+    void addFigures(QVBoxLayout *layout);
+    // The rates' link, which fetches them anew, and the day's rates.
+    void addRates(QVBoxLayout *layout);
+    // "Добавить доход" and "Добавить расход".
+    void addShortcuts(QVBoxLayout *layout);
     // The hint of an amount label, with the whole amount added when it does not fit one line.
     void showHint(QLabel *amount);
 

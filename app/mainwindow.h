@@ -1,50 +1,50 @@
 #pragma once
 
+#include "childwindows.h"
+#include "commandbar.h"
+
 #include "ledger/session.h"
 #include "rates/ratekeeper.h"
 
 #include <QMainWindow>
-#include <QMap>
-#include <QPointer>
 
 #include <exception>
 #include <functional>
+#include <memory>
 
 class QAction;
+class QHBoxLayout;
 class QMdiArea;
 class QMdiSubWindow;
-class QToolBar;
-class QToolButton;
 class QVBoxLayout;
 
 namespace ledger {
-class ConnectionError;
 class CreateLedgerDialog;
+struct LedgerHeader;
 class PasswordPrompt;
 } // namespace ledger
-
-namespace ui {
-class ChildWindow;
-}
 
 namespace app {
 
 class AboutWindow;
 class BackupCommands;
 class InfoPanel;
+class LedgerOpener;
 class SettingsDialog;
 class SettingsStore;
 
 // The frame of the program (TaForm): header band, toolbar, the MDI area with the journal,
 // report and chart windows, the information panel and the status bar. It owns what the
 // windows share (the session with the ledger connection, the settings store, the rates)
-// and offers the operations they call: LoadDB, NewDB, GetBalans and GetValuts.
+// and offers the operations they call: LoadDB, NewDB, GetBalans and GetValuts. It wires
+// together the parts that do the work: the command bar, the ledger opener, the register of
+// child windows and the information panel.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    enum class Child { Journal, Report, IncomeExpenseChart, TopChart, RatesChart, PriceHistory };
+    using Child = ChildKind;
 
     explicit MainWindow(SettingsStore &store, QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -80,9 +80,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void buildCentralWidget();
     void buildHeader(QWidget *parent, QVBoxLayout *layout);
     void buildToolBar(QWidget *parent, QVBoxLayout *layout);
-    QToolButton *addButton(const char *name, const QString &icon, const QString &hint, QAction *action);
+    QHBoxLayout *buildWorkArea(QWidget *parent);
+    void connectCommands(const CommandBar::Commands &commands);
+    void connectPanel();
+    void scheduleStartUp();
     void createDialogs();
     void createEntryDialogs();
     void createToolDialogs();
@@ -91,12 +95,11 @@ private:
     // LoadDB's steps. A failure of the panel's refresh leaves the ledger open and is handed
     // back; every other failure closes it and is raised.
     std::exception_ptr openLedger(const QString &path, bool askPassword);
+    // Shows a ledger just attached: the panel, the commands, the settings' fields, the caption
+    // and the journal.
+    std::exception_ptr showOpenedLedger(const QString &path, const ledger::LedgerHeader &header);
     void setLedgerCommandsEnabled(bool enabled);
     void noLedger();
-    void showConnectionMessage(const QString &path, const ledger::ConnectionError &error);
-    // Offers to bring a ledger of the earlier (Jet 4.0) format over; true when it was
-    // converted and may now be opened.
-    bool convertEarlierFormat(const QString &path);
     void openLedgerFile();
     void showCreateLedger();
     void addExpense();
@@ -112,13 +115,11 @@ private:
     SettingsStore &m_store;
     ledger::Session m_session;
     BackupCommands *m_backups = nullptr;
+    std::unique_ptr<LedgerOpener> m_opener;
     QMdiArea *m_mdi = nullptr;
+    std::unique_ptr<ChildWindows> m_children;
     InfoPanel *m_panel = nullptr;
-    QToolBar *m_toolBar = nullptr;
-    QMap<Child, std::function<ui::ChildWindow *()>> m_childFactories;
-    QMap<Child, QString> m_childCaptions;
     QList<QAction *> m_ledgerActions;
-    QAction *m_reportAction = nullptr;
     bool m_centred = false;
     // The three current rates and the panel's rate lines.
     rates::RateKeeper m_rates;
