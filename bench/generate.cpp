@@ -6,11 +6,23 @@
 
 #include <QDate>
 #include <QRandomGenerator>
-#include <QStringList>
 
 namespace bench {
 
 using ledger::Money;
+
+const QStringList &goodsNames()
+{
+    static const QStringList names = {"хлеб", "молоко", "сыр", "бензин", "кредит", "квартплата", "телефон",
+                                      "обувь", "лекарства", "книги", "билет", "подарок", "овощи", "мясо"};
+    return names;
+}
+
+const QStringList &incomeNames()
+{
+    static const QStringList names = {"Зарплата", "Премия", "Гонорар", "Проценты банка"};
+    return names;
+}
 
 void generateLedger(const QString &path, int journalRows)
 {
@@ -19,9 +31,8 @@ void generateLedger(const QString &path, int journalRows)
     QRandomGenerator random(20261209);
     const QDate today = QDate::currentDate();
     const QDate first = today.addDays(-7300);
-    static const QStringList goods = {"хлеб", "молоко", "сыр", "бензин", "кредит", "квартплата", "телефон",
-                                      "обувь", "лекарства", "книги", "билет", "подарок", "овощи", "мясо"};
-    static const QStringList incomes = {"Зарплата", "Премия", "Гонорар", "Проценты банка"};
+    const QStringList &goods = goodsNames();
+    const QStringList &incomes = incomeNames();
 
     // Batches commit in groups: one durable commit per entry would make a million rows an
     // afternoon's work. Each entry still goes through the write path (as a savepoint).
@@ -62,71 +73,71 @@ void generateLedger(const QString &path, int journalRows)
     rates.commit();
 }
 
-} // namespace bench
+namespace {
 
-namespace bench {
+// "CASE index WHEN 0 THEN 'first name' ... END": a name of the list chosen in SQL.
+QString nameAt(const QStringList &names, const QString &index)
+{
+    QString text = QStringLiteral("CASE %1").arg(index);
+    for (int n = 0; n < names.size(); ++n)
+        text += QStringLiteral(" WHEN %1 THEN '%2'").arg(n).arg(names[n]);
+    return text + QStringLiteral(" END");
+}
 
-void writeLedgerDirectly(const QString &path, int journalRows)
+// Fills in the pieces the set-wise statements share. Journal row i (from 1) is an income at
+// every fifth row; a batch has three lines where i % 4 = 0 and four elsewhere, 3.75 a batch
+// and so 3 a journal row. Line k (1 to 4) of row i has a price in whole kopecks and a whole
+// quantity, scattered by the row and line numbers alone, so that a batch's total is the
+// plain sum of its lines and is known before they are written.
+QString setWise(QString text, int journalRows)
+{
+    const QString price = QStringLiteral("((((i * 7919 + k * 104729) % 499900) + 100) * 100)");
+    const QString counts = QStringLiteral("((((i * 31 + k) % 4) + 1) * 10000)");
+    const auto put = [&text](const char *name, const QString &value) { text.replace(QLatin1String(name), value); };
+    put("{amount}", ledger::schema::amountExpression(price, counts));
+    put("{price}", price);
+    put("{counts}", counts);
+    put("{income}", QStringLiteral("(i % 5 = 4)"));
+    put("{lineCount}", QStringLiteral("(CASE WHEN i % 4 = 0 THEN 3 ELSE 4 END)"));
+    put("{goods}", nameAt(goodsNames(), QStringLiteral("((i * 3 + k * 5) % %1)").arg(goodsNames().size())));
+    put("{incomes}", nameAt(incomeNames(), QStringLiteral("(i % %1)").arg(incomeNames().size())));
+    put("{first}", QDate::currentDate().addDays(-7300).toString(Qt::ISODate));
+    put("{rows}", QString::number(qMax(1, journalRows)));
+    return text;
+}
+
+} // namespace
+
+void writeLedgerSetWise(const QString &path, int journalRows)
 {
     ledger::Connection::create(path);
     auto connection = ledger::Connection::open(path);
-    connection->run(QStringLiteral("PRAGMA cache_size = -1000000"));
-    connection->run(QStringLiteral("PRAGMA temp_store = FILE"));
-    const qint64 rows = qMax(1, journalRows);
-    // As in generateLedger: every fifth row an income, the batches b = 0, 1, ... at the
-    // other rows, 3 * rows lines spread evenly over them, each dated like its batch.
-    const qint64 batches = rows - rows / 5;
-    const QString first = QDate::currentDate().addDays(-7300).toString(Qt::ISODate);
-    const auto sql = [&](QString text) {
-        // The journal row of batch b, and the day of journal row x (of batch b's row).
-        text.replace(QLatin1String("{day_of_row}"), QLatin1String("date('{first}', '+' || ({row} * 7300 / {rows}) || ' days')"));
-        text.replace(QLatin1String("{day}"), QLatin1String("date('{first}', '+' || (x * 7300 / {rows}) || ' days')"));
-        text.replace(QLatin1String("{row}"), QLatin1String("((b / 4) * 5 + b % 4)"));
-        text.replace(QLatin1String("{amount}"),
-                     ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts")));
-        text.replace(QLatin1String("{first}"), first);
-        text.replace(QLatin1String("{rows}"), QString::number(rows));
-        text.replace(QLatin1String("{batches}"), QString::number(batches));
-        text.replace(QLatin1String("{lines}"), QString::number(3 * rows));
-        return text;
-    };
-
-    ledger::Transaction transaction(*connection);
     const QStringList statements = {
-        QStringLiteral("CREATE TEMP TABLE gen_goods (g INTEGER PRIMARY KEY, name TEXT)"),
-        QStringLiteral("INSERT INTO gen_goods (g, name) VALUES (0, 'хлеб'), (1, 'молоко'), (2, 'сыр'), (3, 'бензин'),"
-                       " (4, 'кредит'), (5, 'квартплата'), (6, 'телефон'), (7, 'обувь'), (8, 'лекарства'),"
-                       " (9, 'книги'), (10, 'билет'), (11, 'подарок'), (12, 'овощи'), (13, 'мясо')"),
-        sql(QStringLiteral("CREATE TEMP TABLE gen_lines AS WITH RECURSIVE k(x) AS (SELECT 0 UNION ALL"
-                           " SELECT x + 1 FROM k WHERE x + 1 < {lines})"
-                           " SELECT line AS k, {row} + 1 AS kod, abs(random()) % 14 AS g,"
-                           " (abs(random()) % 499900 + 100) * 100 AS price, (abs(random()) % 4 + 1) * 10000 AS counts,"
-                           " {day_of_row} AS dates FROM (SELECT x AS line, x * {batches} / {lines} AS b FROM k)")),
-        QStringLiteral("CREATE TEMP TABLE gen_sums (kod INTEGER PRIMARY KEY, suma INTEGER)"),
-        sql(QStringLiteral("INSERT INTO gen_sums SELECT kod, sum({amount}) FROM gen_lines GROUP BY kod")),
-        sql(QStringLiteral("INSERT INTO List (id, names, suma, dates, times, comments)"
-                           " WITH RECURSIVE i(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM i WHERE x + 1 < {rows})"
-                           " SELECT x + 1, CASE WHEN x % 5 = 4 THEN 'Доход - ' || CASE abs(random()) % 4"
-                           " WHEN 0 THEN 'Зарплата' WHEN 1 THEN 'Премия' WHEN 2 THEN 'Гонорар' ELSE 'Проценты банка' END"
-                           " ELSE 'Расход' END,"
-                           " CASE WHEN x % 5 = 4 THEN (abs(random()) % 99000 + 1000) * 10000"
-                           " ELSE (SELECT suma FROM gen_sums WHERE kod = x + 1) END, {day},"
-                           " printf('%02d:%02d:%02d', abs(random()) % 24, abs(random()) % 60, abs(random()) % 60),"
-                           " CASE WHEN x % 5 = 4 THEN '' END FROM i")),
-        QStringLiteral("INSERT INTO Rashod (kod, names, price, counts, doc, dates) SELECT kod, name, price, counts,"
-                       " 'чек', dates FROM gen_lines JOIN gen_goods USING (g) ORDER BY k"),
-        sql(QStringLiteral("INSERT INTO Valuta (dates, valuta1, kurs1, valuta2, kurs2, valuta3, kurs3)"
-                           " WITH RECURSIVE d(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM d WHERE x + 1 < 7300)"
-                           " SELECT date('{first}', '+' || (x + 1) || ' days'), 'Доллар США',"
-                           " 300000 + 600000 * x / 7300 + abs(random()) % 10000, 'Евро',"
-                           " 330000 + 660000 * x / 7300 + abs(random()) % 10000, 'Фунт',"
-                           " 390000 + 780000 * x / 7300 + abs(random()) % 10000 FROM d")),
-        QStringLiteral("DROP TABLE gen_goods"),
-        QStringLiteral("DROP TABLE gen_lines"),
-        QStringLiteral("DROP TABLE gen_sums"),
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < {rows}),"
+            " line(k) AS (VALUES (1), (2), (3), (4))"
+            " INSERT INTO List (id, names, suma, dates, times, comments) SELECT i,"
+            " CASE WHEN {income} THEN 'Доход - ' || {incomes} ELSE 'Расход' END,"
+            " CASE WHEN {income} THEN ((i * 7919) % 99000 + 1000) * 10000"
+            " ELSE (SELECT sum({amount}) FROM line WHERE k <= {lineCount}) END,"
+            " date('{first}', '+' || (i * 7300 / {rows}) || ' days'), time((i * 7919) % 86400, 'unixepoch'),"
+            " CASE WHEN {income} THEN '' END FROM n"),
+        QStringLiteral(
+            "WITH line(k) AS (VALUES (1), (2), (3), (4))"
+            " INSERT INTO Rashod (kod, names, price, counts, doc, dates) SELECT i, {goods}, {price}, {counts}, 'чек', dates"
+            " FROM (SELECT id AS i, dates FROM List WHERE names = 'Расход') AS n, line WHERE k <= {lineCount}"
+            " ORDER BY i, k"),
+        // A rate row a day, drifting upwards over the twenty years.
+        QStringLiteral(
+            "WITH RECURSIVE d(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM d WHERE x + 1 < 7300)"
+            " INSERT INTO Valuta (dates, valuta1, kurs1, valuta2, kurs2, valuta3, kurs3)"
+            " SELECT date('{first}', '+' || (x + 1) || ' days'), 'Доллар США', 300000 + 600000 * x / 7300 + (x * 7919) % 10000,"
+            " 'Евро', 330000 + 660000 * x / 7300 + (x * 104729) % 10000,"
+            " 'Фунт', 390000 + 780000 * x / 7300 + (x * 31) % 10000 FROM d"),
     };
+    ledger::Transaction transaction(*connection);
     for (const QString &statement : statements)
-        connection->run(statement);
+        connection->run(setWise(statement, journalRows));
     transaction.commit();
 }
 

@@ -1,6 +1,5 @@
 // Generates a large ledger and times the program's own code paths on it. Prints one line
 // per figure, "name value unit", each the median of several runs.
-#include "fastgenerate.h"
 #include "generate.h"
 #include "windows.h"
 
@@ -80,10 +79,11 @@ void takeBack(const QString &path, int version)
                 statements << QStringLiteral("DROP %1 %2").arg(q.value(0).toString(), q.value(1).toString());
             statements << QStringLiteral("DROP TABLE Itog");
         } else {
-            // The indexes as version 2 had them (the item index came with version 4).
+            // The indexes as version 2 had them: none of version 3's, nor the item index
+            // that came after.
             const QString amount = ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
-            statements << QStringLiteral("DROP INDEX IF EXISTS Rashod_item") << QStringLiteral("DROP INDEX Rashod_month_amount") << QStringLiteral("DROP INDEX List_income_chart")
-                       << QStringLiteral("DROP INDEX List_income_month") << QStringLiteral("DROP INDEX Rashod_chart")
+            statements << QStringLiteral("DROP INDEX Rashod_item") << QStringLiteral("DROP INDEX Rashod_month_amount")
+                       << QStringLiteral("DROP INDEX List_income_chart") << QStringLiteral("DROP INDEX List_income_month") << QStringLiteral("DROP INDEX Rashod_chart")
                        << QStringLiteral("CREATE INDEX Rashod_chart ON Rashod(dates, %1)").arg(amount)
                        << QStringLiteral("DROP INDEX Rashod_month")
                        << QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)");
@@ -120,25 +120,22 @@ double upgradeMs(const QTemporaryDir &scratch, const QString &path, int version,
     return times[times.size() / 2];
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// The windows run headless, and in a world of their own: no real settings or ledgers are
+// touched, and no rate is fetched.
+void enterWorldOfItsOwn(const QTemporaryDir &world)
 {
-    // The windows run headless, and in a world of their own: no real settings or ledgers
-    // are touched, and no rate is fetched.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir world;
     qputenv("XDG_CONFIG_HOME", world.filePath("config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", world.filePath("data").toLocal8Bit());
     QDir().mkpath(world.filePath("runtime"));
     QFile::setPermissions(world.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", world.filePath("runtime").toLocal8Bit());
     qputenv("VELTOR_RATES_URL", "http://127.0.0.1:9");
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Tovrak"));
-    QApplication::setApplicationName(QStringLiteral("velTor"));
-    QCommandLineParser parser;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
     parser.setApplicationDescription(QStringLiteral("velTor benchmark"));
     parser.addHelpOption();
     parser.addOption({{"n", "rows"}, "Journal rows to generate (lines: three times as many).", "N", "100000"});
@@ -148,6 +145,98 @@ int main(int argc, char *argv[])
     parser.addOption({"direct", "Write a new ledger with straight SQL in one transaction, as another tool would,"
                                 " rather than through the write path."});
     parser.addOption({"fast-generate", "Generate the ledger with set-wise SQL instead of the write path."});
+}
+
+// Writes the ledger through the write path, or set-wise with straight SQL when either flag
+// asks for it (the two flags write the same ledger; each keeps the figure name it prints).
+void generate(const QCommandLineParser &parser, const QString &path, int rows)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (parser.isSet("direct") || parser.isSet("fast-generate"))
+        bench::writeLedgerSetWise(path, rows);
+    else
+        bench::generateLedger(path, rows);
+    print(parser.isSet("direct") ? "generate_direct" : "generate", clock.elapsed() / 1000.0, "s");
+}
+
+// The panel's totals and the first screen of every view, of the whole period and the month.
+void timeViews(const ledger::Connection &connection, int runs)
+{
+    print("totals", medianMs(runs, [&] { ledger::readTotals(connection); }), "ms");
+    for (const char *view : {"ListZ", "ListRashodAll", "TopRashodAll", "ListDohodAll", "GrafRashodAll",
+                             "GrafDohodAll", "GrafikValutaAll", "ListR"})
+        print(qPrintable(QStringLiteral("first100_%1").arg(QLatin1String(view))),
+              medianMs(runs, [&] { firstRows(connection, QLatin1String(view)); }), "ms");
+    for (const char *view : {"ListM", "ListRashod", "ListDohod", "GrafRashod", "GrafDohod", "TopRashod",
+                             "GrafikValuta", "Kurs"})
+        print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
+              medianMs(runs, [&] { firstRows(connection, QLatin1String(view)); }), "ms");
+}
+
+// One item's price history, for the item bought most often (the worst case), and the item
+// names the history window offers.
+void timePriceHistory(const ledger::Connection &connection, int runs)
+{
+    const QString item =
+        connection.scalar("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC LIMIT 1").toString();
+    print("price_history_purchases", double(charts::readPriceHistory(connection, item, true).size()), "rows");
+    print("price_history_all", medianMs(runs, [&] { charts::readPriceHistory(connection, item, true); }), "ms");
+    print("price_history_month", medianMs(runs, [&] { charts::readPriceHistory(connection, item, false); }), "ms");
+    print("price_history_names", medianMs(runs, [&] { charts::readItemNames(connection); }), "ms");
+}
+
+// The day's copy of the ledger, as the first opening of a day writes it.
+void timeBackupCopy(const QTemporaryDir &scratch, const QString &path, int runs)
+{
+    const QString copy = scratch.filePath("copy.tor");
+    print("backup_copy", medianMs(qMin(runs, 3), [&] {
+              QFile::remove(copy);
+              ledger::backup::writeCopy(path, copy);
+          }), "ms");
+    QFile::remove(copy);
+}
+
+// The CSV export of the whole journal and of every expense line, as the windows' command
+// writes them (the progress callback included, never cancelling).
+void timeCsvExport(const QTemporaryDir &scratch, const ledger::Connection &connection, int runs)
+{
+    const QString csv = scratch.filePath("export.csv");
+    const auto exportFigure = [&](const char *name, const QString &view, const QList<ledger::csv::Column> &columns) {
+        print(name, medianMs(qMin(runs, 3), [&] {
+                  ledger::csv::exportView(connection, view, columns, csv, [](qint64, qint64) { return true; });
+              }), "ms");
+        print(qPrintable(QStringLiteral("%1_size").arg(QLatin1String(name))), QFileInfo(csv).size() / 1e6, "MB");
+    };
+    exportFigure("export_csv_journal", "ListZ",
+                 {{"names", " Тип записи"}, {"suma", "Сумма"}, {"dates", "Дата"}, {"ti", "Время"}});
+    exportFigure("export_csv_expense_lines", "ListRashodAll",
+                 {{"names", " Наименование"}, {"price", "Цена"}, {"counts", "Кол-во"}, {"suma", "Сумма"}, {"dates", "Дата"}});
+}
+
+// Everything timed on the store alone, through one connection.
+void timeStore(const QTemporaryDir &scratch, const QString &path, int runs)
+{
+    auto connection = ledger::Connection::open(path);
+    print("journal_rows", connection->scalar("SELECT count(*) FROM List").toDouble(), "rows");
+    print("expense_lines", connection->scalar("SELECT count(*) FROM Rashod").toDouble(), "rows");
+    timeViews(*connection, runs);
+    timePriceHistory(*connection, runs);
+    timeBackupCopy(scratch, path, runs);
+    timeCsvExport(scratch, *connection, runs);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir world;
+    enterWorldOfItsOwn(world);
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tovrak"));
+    QApplication::setApplicationName(QStringLiteral("velTor"));
+    QCommandLineParser parser;
+    addOptions(parser);
     parser.process(application);
 
     const int rows = parser.value("rows").toInt();
@@ -164,65 +253,9 @@ int main(int argc, char *argv[])
               QFile::remove(file);
               ledger::Connection::create(file);
           }), "ms");
-
-    if (!QFile::exists(path)) {
-        QElapsedTimer clock;
-        clock.start();
-        if (parser.isSet("direct")) {
-            bench::writeLedgerDirectly(path, rows);
-            print("generate_direct", clock.elapsed() / 1000.0, "s");
-        } else if (parser.isSet("fast-generate")) {
-            bench::generateLedgerFast(path, rows);
-            print("generate", clock.elapsed() / 1000.0, "s");
-        } else {
-            bench::generateLedger(path, rows);
-            print("generate", clock.elapsed() / 1000.0, "s");
-        }
-    }
-    auto connection = ledger::Connection::open(path);
-    print("journal_rows", connection->scalar("SELECT count(*) FROM List").toDouble(), "rows");
-    print("expense_lines", connection->scalar("SELECT count(*) FROM Rashod").toDouble(), "rows");
-
-    print("totals", medianMs(runs, [&] { ledger::readTotals(*connection); }), "ms");
-    for (const char *view : {"ListZ", "ListRashodAll", "TopRashodAll", "ListDohodAll", "GrafRashodAll",
-                             "GrafDohodAll", "GrafikValutaAll", "ListR"})
-        print(qPrintable(QStringLiteral("first100_%1").arg(QLatin1String(view))),
-              medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
-    for (const char *view : {"ListM", "ListRashod", "ListDohod", "GrafRashod", "GrafDohod", "TopRashod",
-                             "GrafikValuta", "Kurs"})
-        print(qPrintable(QStringLiteral("month_%1").arg(QLatin1String(view))),
-              medianMs(runs, [&] { firstRows(*connection, QLatin1String(view)); }), "ms");
-    // One item's price history, for the item bought most often (the worst case), and the
-    // item names the history window offers.
-    const QString item =
-        connection->scalar("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC LIMIT 1").toString();
-    print("price_history_purchases", double(charts::readPriceHistory(*connection, item, true).size()), "rows");
-    print("price_history_all", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, true); }), "ms");
-    print("price_history_month", medianMs(runs, [&] { charts::readPriceHistory(*connection, item, false); }), "ms");
-    print("price_history_names", medianMs(runs, [&] { charts::readItemNames(*connection); }), "ms");
-
-    // The day's copy of the ledger, as the first opening of a day writes it.
-    const QString copy = scratch.filePath("copy.tor");
-    print("backup_copy", medianMs(qMin(runs, 3), [&] {
-              QFile::remove(copy);
-              ledger::backup::writeCopy(path, copy);
-          }), "ms");
-    QFile::remove(copy);
-
-    // The CSV export of the whole journal and of every expense line, as the windows' command
-    // writes them (the progress callback included, never cancelling).
-    const QString csv = scratch.filePath("export.csv");
-    const auto exportFigure = [&](const char *name, const QString &view, const QList<ledger::csv::Column> &columns) {
-        print(name, medianMs(qMin(runs, 3), [&] {
-                  ledger::csv::exportView(*connection, view, columns, csv, [](qint64, qint64) { return true; });
-              }), "ms");
-        print(qPrintable(QStringLiteral("%1_size").arg(QLatin1String(name))), QFileInfo(csv).size() / 1e6, "MB");
-    };
-    exportFigure("export_csv_journal", "ListZ",
-                 {{"names", " Тип записи"}, {"suma", "Сумма"}, {"dates", "Дата"}, {"ti", "Время"}});
-    exportFigure("export_csv_expense_lines", "ListRashodAll",
-                 {{"names", " Наименование"}, {"price", "Цена"}, {"counts", "Кол-во"}, {"suma", "Сумма"}, {"dates", "Дата"}});
-    connection.reset();
+    if (!QFile::exists(path))
+        generate(parser, path, rows);
+    timeStore(scratch, path, runs);
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);
     // A run copies the whole file and builds its indexes anew: one run each.

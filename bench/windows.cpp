@@ -1,5 +1,6 @@
 #include "windows.h"
 
+#include "widgets/childwindow.h"
 #include "widgets/messages.h"
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
@@ -9,9 +10,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
-#include <QMdiArea>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTableView>
@@ -21,6 +23,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace bench {
@@ -35,26 +38,36 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// Runs the event loop until `done` holds, woken by `signal` of `sender`. The bound only
+// turns a window that never gets there into a stop instead of a hang.
+template<typename Sender, typename Signal>
+void waitFor(const Sender *sender, Signal signal, const std::function<bool()> &done, const char *what)
+{
+    if (done())
+        return;
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(sender, signal, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&bound, &QTimer::timeout, &loop, [&] { qFatal("%s never happened", what); });
+    bound.start(600000);
+    loop.exec();
+}
+
 // A child window's start step runs on its own timer: let the loop run until it has.
 void waitStarted(QMdiSubWindow *window)
 {
-    auto *child = qobject_cast<ui::ChildWindow *>(window);
-    QElapsedTimer clock;
-    clock.start();
-    while (child && !child->isStarted() && clock.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (auto *child = qobject_cast<ui::ChildWindow *>(window))
+        waitFor(child, &ui::ChildWindow::started, [child] { return child->isStarted(); }, "a child window's start");
 }
 
 // Paints a window as the screen would, its grid's or chart's first rows included.
 void paint(QWidget *window)
 {
     window->grab();
-}
-
-void closeChildren(app::MainWindow &window)
-{
-    for (QMdiSubWindow *sub : window.mdiArea()->subWindowList())
-        delete sub;
 }
 
 template<typename F>
@@ -64,6 +77,16 @@ double ms(F &&work)
     clock.start();
     work();
     return clock.nsecsElapsed() / 1e6;
+}
+
+// The median of `runs` timings of `work`.
+template<typename F>
+double medianOf(int runs, F &&work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(ms(work));
+    return median(times);
 }
 
 // The processor time the program itself spent, which a machine busy with other work
@@ -76,43 +99,93 @@ double cpuMs()
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-} // namespace
-
-void timeWindows(const QString &path, int runs, const Report &report)
+// Picks a window's "за весь период" in its period box, as the user's choice does.
+void pickWholePeriod(QMdiSubWindow *window)
 {
-    app::SettingsStore store;
-    store.writeYesNo(QStringLiteral("inet"), false);
-    store.writeText(QStringLiteral("db"), path);
+    if (auto *box = window->findChild<QComboBox *>(QStringLiteral("ComboBox1"))) {
+        box->setCurrentIndex(1);
+        emit box->activated(1);
+    }
+}
+
+// The main window on the benchmark's ledger, and the figures timed on it.
+class WindowTimes
+{
+public:
+    WindowTimes(const QString &path, int runs, const Report &report);
+    ~WindowTimes();
+    void openLedger();
+    void recordExpenseBatch();
+    void deleteAndSwitchPeriod();
+    void reportWholePeriod();
+    void chart(const char *name, Child kind, bool pickWhole);
+    void pickPriceHistoryItem();
+    void fillItemNames();
+    void everyWindowOpen();
+
+private:
+    void closeChildren();
+    QMdiSubWindow *openStarted(Child kind);
+
+    const QString m_path;
+    const int m_runs;
+    const Report &m_report;
+    app::SettingsStore m_store;
+    std::unique_ptr<app::MainWindow> m_window;
+};
+
+WindowTimes::WindowTimes(const QString &path, int runs, const Report &report)
+    : m_path(path), m_runs(runs), m_report(report)
+{
+    m_store.writeYesNo(QStringLiteral("inet"), false);
+    m_store.writeText(QStringLiteral("db"), path);
     ui::setMessageHandler([](const ui::MessageRequest &request) {
         return (request.buttons & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     });
-    app::MainWindow window(store);
-    window.resize(1000, 700);
-    window.show();
-    QElapsedTimer clock;
-    clock.start();
-    while (!window.session().isOpen() && clock.elapsed() < 600000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    m_window = std::make_unique<app::MainWindow>(m_store);
+    m_window->resize(1000, 700);
+    m_window->show();
+    ledger::Session &session = m_window->session();
+    waitFor(&session, &ledger::Session::ledgerAttached, [&session] { return session.isOpen(); }, "the ledger's opening");
+}
 
-    std::vector<double> loads;
-    for (int i = 0; i < runs; ++i) {
-        loads.push_back(ms([&] {
-            window.LoadDB(path);
-            QMdiSubWindow *journal = window.findChildWindow(entries::JournalWindow::kCaption);
-            waitStarted(journal);
-            paint(journal);
-        }));
-    }
-    report("load_db", median(loads), "ms");
+WindowTimes::~WindowTimes()
+{
+    closeChildren();
+    m_window.reset();
+    ui::setMessageHandler({});
+}
 
-    std::vector<double> balances;
-    for (int i = 0; i < runs; ++i)
-        balances.push_back(ms([&] { window.GetBalans(); }));
-    report("get_balans", median(balances), "ms");
+void WindowTimes::closeChildren()
+{
+    for (QMdiSubWindow *sub : m_window->mdiArea()->subWindowList())
+        delete sub;
+}
 
-    // Five lines typed into the expense dialog; the time from OK to the panel refreshed.
+QMdiSubWindow *WindowTimes::openStarted(Child kind)
+{
+    QMdiSubWindow *open = m_window->openChild(kind);
+    waitStarted(open);
+    return open;
+}
+
+// Opening the ledger until the journal is drawn, and the panel's totals.
+void WindowTimes::openLedger()
+{
+    m_report("load_db", medianOf(m_runs, [&] {
+        m_window->LoadDB(m_path);
+        QMdiSubWindow *journal = m_window->findChildWindow(entries::JournalWindow::kCaption);
+        waitStarted(journal);
+        paint(journal);
+    }), "ms");
+    m_report("get_balans", medianOf(m_runs, [&] { m_window->GetBalans(); }), "ms");
+}
+
+// Five lines typed into the expense dialog; the time from OK to the panel refreshed.
+void WindowTimes::recordExpenseBatch()
+{
     std::vector<double> adds;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < m_runs; ++i) {
         QTimer::singleShot(0, [&] {
             QWidget *dialog = QApplication::activeModalWidget();
             for (int line = 0; line < 5; ++line) {
@@ -123,15 +196,17 @@ void timeWindows(const QString &path, int runs, const Report &report)
             }
             adds.push_back(ms([&] { dialog->findChild<QPushButton *>(QStringLiteral("Button3"))->click(); }));
         });
-        window.findChild<QToolButton *>(QStringLiteral("ToolButton4"))->click();
+        m_window->findChild<QToolButton *>(QStringLiteral("ToolButton4"))->click();
     }
-    report("add_expense_batch", median(adds), "ms");
+    m_report("add_expense_batch", median(adds), "ms");
+}
 
-    // Delete on the journal's newest row, answered Yes.
-    auto *journal = qobject_cast<entries::JournalWindow *>(window.openChild(Child::Journal));
-    waitStarted(journal);
+// Delete on the journal's newest row, answered Yes; then the journal's period switched.
+void WindowTimes::deleteAndSwitchPeriod()
+{
+    auto *journal = qobject_cast<entries::JournalWindow *>(openStarted(Child::Journal));
     std::vector<double> deletes;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < m_runs; ++i) {
         journal->grid()->setFocus();
         journal->grid()->selectRow(0);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
@@ -140,103 +215,107 @@ void timeWindows(const QString &path, int runs, const Report &report)
             paint(journal);
         }));
     }
-    report("delete_entry", median(deletes), "ms");
+    m_report("delete_entry", median(deletes), "ms");
 
     auto *period = journal->findChild<QComboBox *>(QStringLiteral("ComboBox1"));
-    std::vector<double> switches;
-    for (int i = 0; i < 2 * runs; ++i) {
-        switches.push_back(ms([&] {
-            period->setCurrentIndex(period->currentIndex() == 0 ? 1 : 0);
-            paint(journal);
-        }));
-    }
-    report("journal_period_switch", median(switches), "ms");
+    m_report("journal_period_switch", medianOf(2 * m_runs, [&] {
+        period->setCurrentIndex(period->currentIndex() == 0 ? 1 : 0);
+        paint(journal);
+    }), "ms");
+}
 
+void WindowTimes::reportWholePeriod()
+{
     std::vector<double> reports;
-    for (int i = 0; i < runs; ++i) {
-        closeChildren(window);
-        QMdiSubWindow *open = window.openChild(Child::Report);
-        waitStarted(open);
+    for (int i = 0; i < m_runs; ++i) {
+        closeChildren();
+        QMdiSubWindow *open = openStarted(Child::Report);
         auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox1"));
         reports.push_back(ms([&] {
             box->setCurrentIndex(1);
             paint(open);
         }));
     }
-    report("report_whole_period", median(reports), "ms");
+    m_report("report_whole_period", median(reports), "ms");
+}
 
-    const auto chart = [&](const char *name, Child kind, bool pickWhole) {
-        std::vector<double> times;
-        std::vector<double> processor;
-        for (int i = 0; i < runs; ++i) {
-            closeChildren(window);
-            const double cpuBefore = cpuMs();
-            times.push_back(ms([&] {
-                QMdiSubWindow *open = window.openChild(kind);
-                waitStarted(open);
-                if (pickWhole) {
-                    auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox1"));
-                    box->setCurrentIndex(1);
-                    emit box->activated(1);
-                }
-                paint(open);
-            }));
-            processor.push_back(cpuMs() - cpuBefore);
-        }
-        report(name, median(times), "ms");
-        report(qPrintable(QStringLiteral("%1_cpu").arg(QLatin1String(name))), median(processor), "ms");
-    };
-    chart("chart_income_expense_all", Child::IncomeExpenseChart, true);
-    chart("chart_top_all", Child::TopChart, true);
-    chart("chart_rates_all", Child::RatesChart, false);
-
-    // The price history window: opened on its newest item, and then the item bought most
-    // often picked in its item box, each until drawn.
-    chart("chart_price_history_open", Child::PriceHistory, false);
-    {
-        const QString item = window.session()
-                                 .connection()
-                                 .scalar(QStringLiteral("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC"
-                                                        " LIMIT 1"))
-                                 .toString();
-        closeChildren(window);
-        QMdiSubWindow *open = window.openChild(Child::PriceHistory);
-        waitStarted(open);
-        auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox2"));
-        std::vector<double> picks;
-        for (int i = 0; i < runs; ++i) {
-            picks.push_back(ms([&] {
-                box->setEditText(item);
-                emit box->textActivated(item);
-                paint(open);
-            }));
-        }
-        report("chart_price_history_item", median(picks), "ms");
+// A chart window opened until drawn, on the whole period if asked: the clock and the
+// processor time.
+void WindowTimes::chart(const char *name, Child kind, bool pickWhole)
+{
+    std::vector<double> times;
+    std::vector<double> processor;
+    for (int i = 0; i < m_runs; ++i) {
+        closeChildren();
+        const double cpuBefore = cpuMs();
+        times.push_back(ms([&] {
+            QMdiSubWindow *open = openStarted(kind);
+            if (pickWhole)
+                pickWholePeriod(open);
+            paint(open);
+        }));
+        processor.push_back(cpuMs() - cpuBefore);
     }
+    m_report(name, median(times), "ms");
+    m_report(qPrintable(QStringLiteral("%1_cpu").arg(QLatin1String(name))), median(processor), "ms");
+}
 
-    std::vector<double> names;
-    for (int i = 0; i < runs; ++i)
-        names.push_back(ms([&] { window.session().fillItemNames(1000); }));
-    report("item_names_fill", median(names), "ms");
+// The item bought most often picked in the price history's item box, until drawn.
+void WindowTimes::pickPriceHistoryItem()
+{
+    const QString item = m_window->session()
+                             .connection()
+                             .scalar(QStringLiteral("SELECT names FROM Rashod GROUP BY names ORDER BY count(*) DESC"
+                                                    " LIMIT 1"))
+                             .toString();
+    closeChildren();
+    QMdiSubWindow *open = openStarted(Child::PriceHistory);
+    auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox2"));
+    m_report("chart_price_history_item", medianOf(m_runs, [&] {
+        box->setEditText(item);
+        emit box->textActivated(item);
+        paint(open);
+    }), "ms");
+}
 
-    // Every window open at once, each on its whole period.
-    closeChildren(window);
+void WindowTimes::fillItemNames()
+{
+    m_report("item_names_fill", medianOf(m_runs, [&] { m_window->session().fillItemNames(1000); }), "ms");
+}
+
+// Every window open at once, each on its whole period: the memory at its peak.
+void WindowTimes::everyWindowOpen()
+{
+    closeChildren();
     for (Child kind : {Child::Journal, Child::Report, Child::IncomeExpenseChart, Child::TopChart, Child::RatesChart,
                        Child::PriceHistory}) {
-        QMdiSubWindow *open = window.openChild(kind);
-        waitStarted(open);
-        if (auto *box = open->findChild<QComboBox *>(QStringLiteral("ComboBox1"))) {
-            box->setCurrentIndex(1);
-            emit box->activated(1);
-        }
+        QMdiSubWindow *open = openStarted(kind);
+        pickWholePeriod(open);
         paint(open);
     }
-    paint(&window);
+    paint(m_window.get());
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    report("peak_rss", usage.ru_maxrss / 1024.0, "MB");
-    closeChildren(window);
-    ui::setMessageHandler({});
+    m_report("peak_rss", usage.ru_maxrss / 1024.0, "MB");
+}
+
+} // namespace
+
+void timeWindows(const QString &path, int runs, const Report &report)
+{
+    WindowTimes times(path, runs, report);
+    times.openLedger();
+    times.recordExpenseBatch();
+    times.deleteAndSwitchPeriod();
+    times.reportWholePeriod();
+    times.chart("chart_income_expense_all", Child::IncomeExpenseChart, true);
+    times.chart("chart_top_all", Child::TopChart, true);
+    times.chart("chart_rates_all", Child::RatesChart, false);
+    // The price history window: opened on its newest item, and then another item picked.
+    times.chart("chart_price_history_open", Child::PriceHistory, false);
+    times.pickPriceHistoryItem();
+    times.fillItemNames();
+    times.everyWindowOpen();
 }
 
 } // namespace bench

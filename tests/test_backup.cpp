@@ -302,8 +302,7 @@ private slots:
     {
         Workspace ws;
         const QString path = ws.path("old.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v1.tor"), path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(copyTestData("ledger-v1.tor", path));
         const QStringList rows = RawFile(path).rows("SELECT * FROM List ORDER BY id");
 
         // Without a place for the copy the ledger is not upgraded, and says why.
@@ -336,8 +335,7 @@ private slots:
     void anEarlierFormatFileIsKeptBeforeItIsConverted()
     {
         const QString path = appFolder() + "vel.tor";
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/jet/jet-family.tor"), path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(copyTestData("jet/jet-family.tor", path));
         const QByteArray original = fileBytes(path);
         MessageLog log;
         Program program;
@@ -427,10 +425,7 @@ private slots:
         Workspace ws;
         const QString path = ws.newLedger();
         const QByteArray before = fileDigest(path);
-        QFile junk(ws.path("vel-2026-01-01.tor"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write(QByteArray(8192, 'x'));
-        junk.close();
+        QVERIFY(writeFile(ws.path("vel-2026-01-01.tor"), QByteArray(8192, 'x')));
         QVERIFY_THROWS_EXCEPTION(BackupError, restore(ws.path("vel-2026-01-01.tor"), path));
         QCOMPARE(fileDigest(path), before);
         // Listed, but as unreadable.

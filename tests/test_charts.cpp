@@ -48,18 +48,8 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A ledger in the application folder, opened by the program at start-up, with entries
 // written behind the program's back so that their dates are ours to choose.
-struct Ledger
+struct Ledger : AppLedger
 {
-    Ledger() : path(prepare()), raw(path) {}
-
-    static QString prepare()
-    {
-        QDir().mkpath(appFolder());
-        const QString file = appFolder() + "vel.tor";
-        ledger::Connection::create(file);
-        return file;
-    }
-
     void income(qint64 roubles, const QString &date)
     {
         raw.exec(QStringLiteral("INSERT INTO List (names, suma, dates, times) VALUES ('Доход - Зарплата', %1, '%2', '10:00:00')")
@@ -85,9 +75,6 @@ struct Ledger
                                 " VALUES ('%1', 'Доллар США', %2, 'Евро', %3, 'Фунт', %4)")
                      .arg(date, stored(usd), stored(eur), stored(gbp)));
     }
-
-    QString path;
-    RawFile raw;
 };
 
 // A day of the current month number this year.

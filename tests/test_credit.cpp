@@ -91,6 +91,17 @@ bool withCalculator(app::MainWindow &window, const std::function<void(QDialog *)
     return shown && !missedDialog();
 }
 
+// Books `payment`, typed over the monthly payment, through "Добавить в расход", and tells
+// whether the calculator was still open afterwards.
+bool bookPayment(app::MainWindow &window, const QString &payment, bool *stayedOpen)
+{
+    return withCalculator(window, [&](QDialog *dialog) {
+        retype(edit(dialog, "Edit5"), payment);
+        button(dialog, "Button2")->click();
+        *stayedOpen = dialog->isVisible();
+    });
+}
+
 QString labelText(QWidget *root, const char *name)
 {
     auto *label = find<QLabel>(root, QLatin1String(name));
@@ -122,6 +133,23 @@ QString ledgerPath()
 {
     return appFolder() + "vel.tor";
 }
+
+QString newLedgerInAppFolder()
+{
+    ledger::Connection::create(ledgerPath());
+    return ledgerPath();
+}
+
+// The program started on a new ledger in the application folder, every message box it shows
+// answered and kept in `log`.
+struct OnNewLedger
+{
+    app::MainWindow &window() { return program.window(); }
+
+    MessageLog log;
+    QString path = newLedgerInAppFolder();
+    Program program;
+};
 
 } // namespace
 
@@ -191,12 +219,10 @@ private slots:
 
     void fieldsStartAsDescribedAndAdmitOnlyTheirKeys()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
+        OnNewLedger started;
         QStringList initial;
         QStringList texts;
-        const bool shown = withCalculator(program.window(), [&](QDialog *dialog) {
+        const bool shown = withCalculator(started.window(), [&](QDialog *dialog) {
             initial << dialog->windowTitle();
             for (const char *name : {"Edit1", "Edit2", "Edit6", "Edit3", "Edit4", "Edit5"})
                 initial << QStringLiteral("%1=%2").arg(edit(dialog, name)->text()).arg(edit(dialog, name)->maxLength());
@@ -231,17 +257,16 @@ private slots:
         QCOMPARE(initial, QStringList({" Кредитный калькулятор", "0=10", "12=5", "0=5", "0=4", "0=32767", "0=32767",
                                        "кредит:кредит,автокредит,ипотека", "add 0, default 1"}));
         QCOMPARE(texts, QStringList({"2", "2", ",2", ",2", ",2", "1234567890", "1234", "Edit3"}));
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
     }
 
     void computingShowsBothFiguresAndSetsTheAddButton()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
+        OnNewLedger started;
+        app::MainWindow &window = started.window();
         QList<QStringList> seen;
         QList<bool> addEnabled;
-        const bool shown = withCalculator(program.window(), [&](QDialog *dialog) {
+        const bool shown = withCalculator(window, [&](QDialog *dialog) {
             auto *compute = button(dialog, "Button3");
             // The initial values: nothing to pay, nothing to add.
             compute->click();
@@ -280,18 +305,16 @@ private slots:
                                            {"672,00", "56,00"},
                                            {"0,00", "0,00"}}));
         QCOMPARE(addEnabled, QList<bool>({false, true, true, true, true, true, false}));
-        QCOMPARE(log.texts(), QStringList());
-        QVERIFY(!find<QDialog>(&program.window(), "TForm13")->isVisible());
+        QCOMPARE(started.log.texts(), QStringList());
+        QVERIFY(!find<QDialog>(&window, "TForm13")->isVisible());
     }
 
     void errorsAreShownAndLeaveTheResultsAlone()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
+        OnNewLedger started;
         QList<QStringList> seen;
         QList<bool> addEnabled;
-        const bool shown = withCalculator(program.window(), [&](QDialog *dialog) {
+        const bool shown = withCalculator(started.window(), [&](QDialog *dialog) {
             auto *compute = button(dialog, "Button3");
             enterTerms(dialog, "600", "12", "12", "0");
             compute->click();
@@ -329,26 +352,24 @@ private slots:
         QVERIFY(shown);
         const QStringList unchanged = {"672,00", "56,00"};
         QCOMPARE(seen, QList<QStringList>({unchanged, unchanged, unchanged, unchanged, unchanged}));
-        QCOMPARE(log.texts(), QStringList({"Floating point division by zero.",
-                                           "Invalid floating point operation.",
-                                           "Invalid floating point operation.",
-                                           "'' is not a valid floating point value.",
-                                           "'' is not a valid floating point value.",
-                                           // "56,0", "56,", "56", "5" are numbers; "" is not.
-                                           "'' is not a valid floating point value.",
-                                           "',' is not a valid floating point value."}));
-        for (const auto &request : log.seen())
+        QCOMPARE(started.log.texts(), QStringList({"Floating point division by zero.",
+                                                   "Invalid floating point operation.",
+                                                   "Invalid floating point operation.",
+                                                   "'' is not a valid floating point value.",
+                                                   "'' is not a valid floating point value.",
+                                                   // "56,0", "56,", "56", "5" are numbers; "" is not.
+                                                   "'' is not a valid floating point value.",
+                                                   "',' is not a valid floating point value."}));
+        for (const auto &request : started.log.seen())
             QCOMPARE(request.icon, QMessageBox::Critical);
         QCOMPARE(addEnabled, QList<bool>({true, true, false}));
     }
 
     void thePaymentIsBookedAsAnExpenseOfToday()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
-        QVERIFY(program.window().session().isOpen());
-        app::MainWindow &window = program.window();
+        OnNewLedger started;
+        app::MainWindow &window = started.window();
+        QVERIFY(window.session().isOpen());
 
         bool enabledAtOnce = false;
         bool closed = false;
@@ -360,7 +381,7 @@ private slots:
         }));
         QVERIFY(enabledAtOnce);
         QVERIFY(closed);
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
 
         RawFile raw(ledgerPath());
         QCOMPARE(raw.rows("SELECT names, suma, dates, dohod, comments, length(times) FROM List"),
@@ -405,28 +426,22 @@ private slots:
                                 find<QComboBox>(dialog, "ComboBox1")->currentText()});
         }));
         QCOMPARE(kept, QStringList({"400", "24", "15,5", "2", "524,00/22,27", "ипотека"}));
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
     }
 
     void aFailedBookingLeavesNoJournalRow()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
-        QVERIFY(program.window().session().isOpen());
-        app::MainWindow &window = program.window();
+        OnNewLedger started;
+        app::MainWindow &window = started.window();
+        QVERIFY(window.session().isOpen());
         window.session().connection().run(
             "CREATE TEMP TRIGGER refuseLines BEFORE INSERT ON main.Rashod BEGIN SELECT RAISE(ABORT, 'диск полон'); END");
 
         bool stayedOpen = false;
-        QVERIFY(withCalculator(window, [&](QDialog *dialog) {
-            retype(edit(dialog, "Edit5"), "500");
-            button(dialog, "Button2")->click();
-            stayedOpen = dialog->isVisible();
-        }));
+        QVERIFY(bookPayment(window, "500", &stayedOpen));
         QVERIFY(stayedOpen);
-        QCOMPARE(log.texts().size(), 1);
-        QVERIFY2(log.texts().first().contains("диск полон"), qPrintable(log.texts().first()));
+        QCOMPARE(started.log.texts().size(), 1);
+        QVERIFY2(started.log.texts().first().contains("диск полон"), qPrintable(started.log.texts().first()));
         RawFile raw(ledgerPath());
         QCOMPARE(raw.value("SELECT count(*) FROM List").toInt(), 0);
         QCOMPARE(raw.value("SELECT count(*) FROM Rashod").toInt(), 0);
@@ -434,20 +449,18 @@ private slots:
 
         // Once the disk is free again the same payment goes through whole.
         window.session().connection().run("DROP TRIGGER temp.refuseLines");
-        log.clear();
+        started.log.clear();
         QVERIFY(withCalculator(window, [&](QDialog *dialog) { button(dialog, "Button2")->click(); }));
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
         QCOMPARE(raw.rows("SELECT List.suma, Rashod.price FROM List JOIN Rashod ON Rashod.kod = List.id"),
                  QStringList({"5000000|5000000"}));
     }
 
     void keysThatTypeNoCharacterWorkInEveryField()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
+        OnNewLedger started;
         QStringList texts;
-        QVERIFY(withCalculator(program.window(), [&](QDialog *dialog) {
+        QVERIFY(withCalculator(started.window(), [&](QDialog *dialog) {
             for (const char *name : {"Edit1", "Edit2", "Edit6", "Edit3", "Edit5"}) {
                 QLineEdit *field = edit(dialog, name);
                 field->setText("123");
@@ -463,17 +476,16 @@ private slots:
             }
         }));
         QCOMPARE(texts, QStringList({"23", "23", "23", "23", "23"}));
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
     }
 
     void aLoanNameIsBookedAsTyped()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
-        QTRY_VERIFY(program.window().session().isOpen());
+        OnNewLedger started;
+        app::MainWindow &window = started.window();
+        QTRY_VERIFY(window.session().isOpen());
         QStringList seen;
-        QVERIFY(withCalculator(program.window(), [&](QDialog *dialog) {
+        QVERIFY(withCalculator(window, [&](QDialog *dialog) {
             auto *loan = find<QComboBox>(dialog, "ComboBox1");
             loan->setFocus();
             loan->lineEdit()->selectAll();
@@ -491,27 +503,21 @@ private slots:
         QCOMPARE(seen, QStringList({"ИПО", "ИПОТЕКА", "ИПОТЕКА"}));
         RawFile raw(ledgerPath());
         QCOMPARE(raw.rows("SELECT names FROM Rashod"), QStringList({"ИПОТЕКА"}));
-        QCOMPARE(log.texts(), QStringList());
+        QCOMPARE(started.log.texts(), QStringList());
     }
 
     void aFailedRefreshAfterBookingClosesTheDialog()
     {
-        MessageLog log;
-        ledger::Connection::create(ledgerPath());
-        Program program;
-        QTRY_VERIFY(program.window().session().isOpen());
-        app::MainWindow &window = program.window();
+        OnNewLedger started;
+        app::MainWindow &window = started.window();
+        QTRY_VERIFY(window.session().isOpen());
         // The booking goes through; reading the journal again afterwards fails.
         window.session().connection().run("DROP VIEW ListZ");
-        bool closed = false;
-        QVERIFY(withCalculator(window, [&](QDialog *dialog) {
-            retype(edit(dialog, "Edit5"), "500");
-            button(dialog, "Button2")->click();
-            closed = !dialog->isVisible();
-        }));
-        QVERIFY(closed);
-        QCOMPARE(log.texts().size(), 1);
-        QVERIFY2(log.texts().first().contains("ListZ"), qPrintable(log.texts().first()));
+        bool stayedOpen = true;
+        QVERIFY(bookPayment(window, "500", &stayedOpen));
+        QVERIFY(!stayedOpen);
+        QCOMPARE(started.log.texts().size(), 1);
+        QVERIFY2(started.log.texts().first().contains("ListZ"), qPrintable(started.log.texts().first()));
         RawFile raw(ledgerPath());
         QCOMPARE(raw.rows("SELECT suma FROM List"), QStringList({"5000000"}));
         QCOMPARE(raw.rows("SELECT names, price FROM Rashod"), QStringList({"кредит|5000000"}));

@@ -119,10 +119,7 @@ private slots:
         QCOMPARE(QDir(appFolder()).entryList(QDir::Files), QStringList({"vel.tor"}));
 
         // Cut short: refused with a message naming the file; nothing renamed or created.
-        QFile cut(path);
-        QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(original.left(original.size() / 2));
-        cut.close();
+        QVERIFY(writeFile(path, original.left(original.size() / 2)));
         log.clear();
         ui::guard(&w, [&] { w.LoadDB(path); });
         QCOMPARE(log.texts().size(), 2);

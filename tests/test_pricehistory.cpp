@@ -44,18 +44,8 @@ Money rub(double roubles)
 // A ledger in the application folder, opened by the program at start-up, with purchases
 // written behind the program's back so that their dates are ours to choose. Each purchase
 // is a batch of its own; lines of one day are entered in the order given.
-struct Ledger
+struct Ledger : AppLedger
 {
-    Ledger() : path(prepare()), raw(path) {}
-
-    static QString prepare()
-    {
-        QDir().mkpath(appFolder());
-        const QString file = appFolder() + "vel.tor";
-        ledger::Connection::create(file);
-        return file;
-    }
-
     void buy(const QString &item, double price, const QString &date, double count = 1)
     {
         const qint64 priceTicks = std::llround(price * 10000);
@@ -70,9 +60,6 @@ struct Ledger
                      .arg(countTicks)
                      .arg(date));
     }
-
-    QString path;
-    RawFile raw;
 };
 
 qint64 dayKey(const QString &isoDate, int seconds = 0)
@@ -137,20 +124,6 @@ QStringList figures(QWidget *window)
 }
 
 // Every table and view of a ledger as the stock engine shows it.
-QMap<QString, QStringList> contents(const QString &path)
-{
-    RawFile raw(path);
-    QMap<QString, QStringList> all;
-    for (const QString &name : ledger::schema::views() + ledger::schema::tables()) {
-        QStringList rows = raw.rows(QStringLiteral("SELECT * FROM %1").arg(name));
-        // Lines of equal date or amount may come in another order: compare those as sets.
-        if (name.startsWith("GrafRashod") || name.startsWith("TopRashod"))
-            rows.sort();
-        all.insert(name, rows);
-    }
-    return all;
-}
-
 QStringList itemIndexColumns(const QString &path)
 {
     return RawFile(path).rows(QStringLiteral("SELECT name FROM pragma_index_info('Rashod_item') ORDER BY seqno"));
@@ -543,12 +516,12 @@ private slots:
         raw.exec("DROP INDEX Rashod_item");
         raw.exec(QStringLiteral("PRAGMA user_version = %1").arg(ledger::schema::currentVersion() - 1));
         QVERIFY(itemIndexColumns(path).isEmpty());
-        const QMap<QString, QStringList> before = contents(path);
+        const QMap<QString, QStringList> before = ledgerContents(path);
 
         auto connection = ledger::Connection::open(path);
         QCOMPARE(raw.value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
         QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates", "id", "price"}));
-        const QMap<QString, QStringList> after = contents(path);
+        const QMap<QString, QStringList> after = ledgerContents(path);
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
         QCOMPARE(charts::readPriceHistory(*connection, "Чай", true),
@@ -558,10 +531,7 @@ private slots:
 
     void olderLedgersAreBroughtUpThroughEveryStep_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("version");
-        QTest::newRow("version 1") << QStringLiteral("ledger-v1.tor") << 1;
-        QTest::newRow("version 2") << QStringLiteral("ledger-v2.tor") << 2;
+        addEarlierLedgerRows();
     }
 
     void olderLedgersAreBroughtUpThroughEveryStep()
@@ -570,14 +540,13 @@ private slots:
         QFETCH(int, version);
         Workspace ws;
         const QString path = ws.path("old.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/") + file, path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(copyTestData(file, path));
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), version);
-        const QMap<QString, QStringList> before = contents(path);
+        const QMap<QString, QStringList> before = ledgerContents(path);
         auto connection = ledger::Connection::open(path);
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), ledger::schema::currentVersion());
         QCOMPARE(itemIndexColumns(path), QStringList({"names", "dates", "id", "price"}));
-        const QMap<QString, QStringList> after = contents(path);
+        const QMap<QString, QStringList> after = ledgerContents(path);
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
         // Its lines are found through the index as in a new ledger.

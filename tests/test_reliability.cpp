@@ -44,13 +44,12 @@ QString filledLedger(const Workspace &ws)
     return path;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+// The file written anew: removed first, so that nothing of the one before stays.
+void replaceFile(const QString &path, const QByteArray &bytes)
 {
     QFile::remove(path);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!writeFile(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
 }
 
 // What the program does with a file: open it and read through it, or refuse it.
@@ -147,7 +146,7 @@ private slots:
         int opened = 0, refused = 0;
         const QString path = ws.path("damaged.tor");
         for (const auto &[what, bytes] : damaged) {
-            writeFile(path, bytes);
+            replaceFile(path, bytes);
             QFile::remove(path + "-journal");
             const QByteArray digest = fileDigest(path);
             if (tryOpen(path) == Outcome::Refused) {
@@ -165,7 +164,7 @@ private slots:
         MessageLog log;
         Program program;
         for (int i = 0; i < damaged.size(); i += 10) {
-            writeFile(path, damaged[i].second);
+            replaceFile(path, damaged[i].second);
             log.clear();
             ui::guard(&program.window(), [&] { program.window().LoadDB(path); }); // as a slot runs it
             for (const QString &text : log.texts())

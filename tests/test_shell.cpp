@@ -267,10 +267,7 @@ private slots:
         QVERIFY(w.session().isOpen());
         const QString caption = w.windowTitle();
 
-        QFile foreign(ws.path("letter.tor"));
-        QVERIFY(foreign.open(QIODevice::WriteOnly));
-        foreign.write("Дорогой друг!\n");
-        foreign.close();
+        QVERIFY(writeFile(ws.path("letter.tor"), "Дорогой друг!\n"));
         // The path exactly as it was passed, odd parts and all.
         const QString foreignPath = ws.path("sub/../letter.tor");
         const QString missingPath = ws.path("nothing here.tor");
@@ -290,10 +287,7 @@ private slots:
         MessageLog log;
         Workspace ws;
         const QString existing = ws.path("taken.tor");
-        QFile file(existing);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("занято");
-        file.close();
+        QVERIFY(writeFile(existing, "занято"));
 
         Program program;
         app::MainWindow &w = program.window();

@@ -496,10 +496,7 @@ private slots:
         QFETCH(QByteArray, content);
         Workspace ws;
         const QString path = ws.path("bad.tor");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
+        QVERIFY(testing::writeFile(path, content));
         const QByteArray digest = testing::fileDigest(path);
         try {
             Connection::open(path);
@@ -527,10 +524,7 @@ private slots:
         // A ledger cut short.
         const QString ledgerPath = ws.newLedger("cut.tor");
         QByteArray bytes = testing::fileBytes(ledgerPath);
-        QFile cut(ledgerPath);
-        QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(bytes.left(4096 + 100));
-        cut.close();
+        QVERIFY(testing::writeFile(ledgerPath, bytes.left(4096 + 100)));
         const QByteArray cutDigest = testing::fileDigest(ledgerPath);
         QVERIFY_THROWS_EXCEPTION(ConnectionError, Connection::open(ledgerPath));
         QCOMPARE(testing::fileDigest(ledgerPath), cutDigest);
@@ -561,10 +555,7 @@ private slots:
     {
         Workspace ws;
         const QString path = ws.path("vel.tor");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("мои данные");
-        f.close();
+        QVERIFY(testing::writeFile(path, "мои данные"));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, Connection::create(path));
         QCOMPARE(testing::fileBytes(path), QByteArray("мои данные"));
         QCOMPARE(QDir(ws.path("")).entryList(QDir::Files), QStringList({"vel.tor"}));
@@ -653,12 +644,7 @@ private slots:
 
     void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("version");
-        // Version 1: no kept totals, no indexes; version 2: lines in every month, no
-        // index for the month's largest lines.
-        QTest::newRow("version 1") << QStringLiteral("ledger-v1.tor") << 1;
-        QTest::newRow("version 2") << QStringLiteral("ledger-v2.tor") << 2;
+        testing::addEarlierLedgerRows();
     }
 
     void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss()
@@ -667,29 +653,16 @@ private slots:
         QFETCH(int, version);
         Workspace ws;
         const QString path = ws.path("old.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/") + file, path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        // Every view and table as the stock engine shows it, before and after.
-        const auto contents = [&] {
-            RawFile raw(path);
-            QMap<QString, QStringList> all;
-            for (const QString &name : schema::views() + schema::tables()) {
-                QStringList rows = raw.rows(QStringLiteral("SELECT * FROM %1").arg(name));
-                // Lines of equal date or amount may come in another order: compare those as sets.
-                if (name.startsWith("GrafRashod") || name.startsWith("TopRashod"))
-                    rows.sort();
-                all.insert(name, rows);
-            }
-            return all;
-        };
+        QVERIFY(testing::copyTestData(file, path));
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), version);
-        const QMap<QString, QStringList> before = contents();
+        // Every view and table as the stock engine shows it, before and after.
+        const QMap<QString, QStringList> before = testing::ledgerContents(path);
         if (version == 2) // lines in every month: this month's top is never empty
             QVERIFY(!before.value("TopRashod").isEmpty());
         auto connection = Connection::open(path);
         RawFile raw(path);
         QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
-        const QMap<QString, QStringList> after = contents();
+        const QMap<QString, QStringList> after = testing::ledgerContents(path);
         for (const QString &name : before.keys())
             QCOMPARE(after.value(name), before.value(name));
         // The month's largest lines still come largest first, now read off an index.
@@ -721,8 +694,7 @@ private slots:
         // number (922407750012345.0 where it is 922407750012344), the month's total too.
         Workspace ws;
         const QString path = ws.path("v2.tor");
-        QVERIFY(QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/ledger-v2-amounts.tor"), path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(testing::copyTestData("ledger-v2-amounts.tor", path));
         QCOMPARE(RawFile(path).value("PRAGMA user_version").toInt(), 2);
         auto connection = Connection::open(path);
         RawFile raw(path);

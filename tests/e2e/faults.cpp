@@ -24,17 +24,13 @@ private slots:
     // Page Down, the wheel and Ctrl+End leave the current row where the user put it.
     void journalKeepsItsPlace()
     {
-        m_j = std::make_unique<Journey>();
-        Journey &j = *m_j;
+        Journey &j = journey();
         STEP(j, j.xRunning());
-        STEP(j, prepareLedger(j, QStringLiteral("Журнал"), journalRows(3000)));
-        STEP(j, j.start());
-        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Журнал")));
+        STEP(j, startWithLedger(j, QStringLiteral("Журнал"), journalRows(3000)));
 
         // How far one page goes, then enough pages to pass several blocks of fetched rows.
-        STEP(j, j.key(QStringLiteral("Page_Down")));
         int page = -1;
-        STEP(j, deleteCurrentRow(j, &page));
+        STEP(j, rowOnePageDown(j, &page));
         QVERIFY2(page >= 5 && page < 100, qPrintable(QStringLiteral("one page down is row %1").arg(page)));
         const int pages = 900 / page + 1;
         STEP(j, j.key(QStringLiteral("ctrl+Home")));
@@ -58,14 +54,10 @@ private slots:
         // holds; the notch that reached it stops there, so at each of the two block edges
         // passed up to a notch's rows stay behind.
         int top = -1;
-        STEP(j, j.key(QStringLiteral("ctrl+Home")));
-        STEP(j, j.clickInMain(kGridX, kGridY));
-        STEP(j, deleteCurrentRow(j, &top));
-        STEP(j, j.key(QStringLiteral("ctrl+Home")));
-        STEP(j, j.wheelInMain(kGridX, kGridY, 200));
+        STEP(j, deleteTopRowUnderPointer(j, &top));
+        STEP(j, wheelFromTop(j, 200));
         j.shot(QStringLiteral("3-wheeled"));
-        STEP(j, j.clickInMain(kGridX, kGridY));
-        STEP(j, deleteCurrentRow(j, &row));
+        STEP(j, deleteRowUnderPointer(j, &row));
         QVERIFY2(row >= top + 600 - 2 * 3 && row <= top + 600,
                  qPrintable(QStringLiteral("200 notches down from row %1 the pointer is on row %2").arg(top).arg(row)));
 
@@ -80,17 +72,13 @@ private slots:
     // Delete works in the number fields as in any text field.
     void deleteKeyInNumberFields()
     {
-        m_j = std::make_unique<Journey>();
-        Journey &j = *m_j;
+        Journey &j = journey();
         STEP(j, j.xRunning());
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("Семья")));
 
         // The expense dialog's price and quantity: 1234 with its first digit deleted, 25 too.
-        STEP(j, j.key(QStringLiteral("ctrl+r")));
-        STEP(j, j.waitWindow(kExpense));
-        STEP(j, j.type(QStringLiteral("Хлеб")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("1234")));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+r"), kExpense));
+        STEP(j, fillFields(j, {QStringLiteral("Хлеб"), QStringLiteral("1234")}));
         STEP(j, j.key(QStringLiteral("Home Delete Tab")));
         STEP(j, j.type(QStringLiteral("25")));
         STEP(j, j.key(QStringLiteral("Home Delete Return")));
@@ -100,11 +88,8 @@ private slots:
         STEP(j, j.waitLedger(QStringLiteral("SELECT names, price, counts FROM Rashod"), QStringLiteral("Хлеб|2340000|50000")));
 
         // The income's sum: 15000 becomes 5000.
-        STEP(j, j.key(QStringLiteral("ctrl+d")));
-        STEP(j, j.waitWindow(kIncome));
-        STEP(j, j.type(QStringLiteral("Гонорар")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("15000")));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+d"), kIncome));
+        STEP(j, fillFields(j, {QStringLiteral("Гонорар"), QStringLiteral("15000")}));
         STEP(j, j.key(QStringLiteral("Home Delete Return")));
         STEP(j, j.waitGone(kIncome));
         STEP(j, j.waitLedger(QStringLiteral("SELECT suma FROM List WHERE names LIKE 'Доход%'"), QStringLiteral("50000000")));
@@ -112,9 +97,7 @@ private slots:
         // The credit calculator: amount 16000 -> 6000, term 120 -> 20, rate 12 -> 2,
         // commission 15 -> 5 give a monthly payment of 325,50; its comma deleted, 32550 is
         // booked.
-        STEP(j, j.key(QStringLiteral("ctrl+l")));
-        STEP(j, j.waitWindow(kCredit));
-        STEP(j, j.key(QStringLiteral("Home shift+End")));
+        STEP(j, openCalculator(j));
         for (const char *typed : {"16000", "120", "12", "15"}) {
             STEP(j, j.type(QLatin1String(typed)));
             STEP(j, j.key(QStringLiteral("Home Delete Tab")));
@@ -123,24 +106,20 @@ private slots:
         j.shot(QStringLiteral("2-credit-computed"));
         STEP(j, j.key(QStringLiteral("Tab Tab Tab End Left Left Left Delete")));
         j.shot(QStringLiteral("3-credit-payment"));
-        STEP(j, j.key(QStringLiteral("Tab space")));
-        STEP(j, j.waitGone(kCredit));
-        STEP(j, j.waitLedger(QStringLiteral("SELECT names, price FROM Rashod ORDER BY id DESC LIMIT 1"),
-                             QStringLiteral("кредит|325500000")));
+        STEP(j, bookPayment(j, QStringLiteral("Tab space")));
+        STEP(j, waitNewestLine(j, QStringLiteral("кредит|325500000")));
     }
 
     // What the user typed is stored as typed, even where a listed name differs only in
     // letter case; Enter with the suggestion list open still adds the line.
     void typedNamesKeepTheirCase()
     {
-        m_j = std::make_unique<Journey>();
-        Journey &j = *m_j;
+        Journey &j = journey();
         STEP(j, j.xRunning());
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("Семья")));
 
         // "Премия" is one of the template's income types.
-        STEP(j, j.key(QStringLiteral("ctrl+d")));
-        STEP(j, j.waitWindow(kIncome));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+d"), kIncome));
         STEP(j, j.type(QStringLiteral("премия")));
         j.shot(QStringLiteral("1-income-suggestion"));
         STEP(j, j.key(QStringLiteral("Tab")));
@@ -152,16 +131,12 @@ private slots:
 
         // "Молоко" listed from a first batch; then "молоко" typed with its price already in,
         // and Enter while the suggestion list shows.
-        STEP(j, j.key(QStringLiteral("ctrl+r")));
-        STEP(j, j.waitWindow(kExpense));
-        STEP(j, j.type(QStringLiteral("Молоко")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("80")));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+r"), kExpense));
+        STEP(j, fillFields(j, {QStringLiteral("Молоко"), QStringLiteral("80")}));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, pressOk(j));
         STEP(j, j.waitGone(kExpense));
-        STEP(j, j.key(QStringLiteral("ctrl+r")));
-        STEP(j, j.waitWindow(kExpense));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+r"), kExpense));
         STEP(j, j.key(QStringLiteral("Tab")));
         STEP(j, j.type(QStringLiteral("85")));
         STEP(j, j.key(QStringLiteral("shift+Tab")));
@@ -175,32 +150,24 @@ private slots:
                              QStringLiteral("Молоко|800000\nмолоко|850000")));
 
         // The loan name: "Ипотека" typed where "ипотека" is listed.
-        STEP(j, j.key(QStringLiteral("ctrl+l")));
-        STEP(j, j.waitWindow(kCredit));
-        STEP(j, j.key(QStringLiteral("Home shift+End")));
+        STEP(j, openCalculator(j));
         STEP(j, j.type(QStringLiteral("1200")));
         STEP(j, j.key(QStringLiteral("Return Tab Tab Tab Tab Tab Tab Tab Tab ctrl+a")));
         STEP(j, j.type(QStringLiteral("Ипотека")));
         j.shot(QStringLiteral("4-loan-name"));
-        STEP(j, j.key(QStringLiteral("shift+Tab space")));
-        STEP(j, j.waitGone(kCredit));
-        STEP(j, j.waitLedger(QStringLiteral("SELECT names, price FROM Rashod ORDER BY id DESC LIMIT 1"),
-                             QStringLiteral("Ипотека|1000000")));
+        STEP(j, bookPayment(j, QStringLiteral("shift+Tab space")));
+        STEP(j, waitNewestLine(j, QStringLiteral("Ипотека|1000000")));
     }
 
     // First start while the bank's page holds no rates: the ledger is created with the
     // password and the description typed, it opens, and the failure shows afterwards.
     void noRatesKeepsTheNewHeader()
     {
-        m_j = std::make_unique<Journey>(BankPages::NoRates);
-        Journey &j = *m_j;
+        Journey &j = journey(BankPages::NoRates);
         STEP(j, j.xRunning());
         STEP(j, j.start());
         STEP(j, j.waitWindow(kCreate));
-        STEP(j, j.key(QStringLiteral("Tab Tab")));
-        STEP(j, j.type(QStringLiteral("ключ")));
-        STEP(j, j.key(QStringLiteral("Tab ctrl+a")));
-        STEP(j, j.type(QStringLiteral("Дом")));
+        STEP(j, typePasswordAndDescription(j, QStringLiteral("ключ"), QStringLiteral("Дом")));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitMessageBox());
         j.shot(QStringLiteral("1-rate-failure"));
@@ -218,12 +185,9 @@ private slots:
     // the question from the keyboard.
     void russianButtons()
     {
-        m_j = std::make_unique<Journey>();
-        Journey &j = *m_j;
+        Journey &j = journey();
         STEP(j, j.xRunning());
-        STEP(j, prepareLedger(j, QStringLiteral("Кнопки"), journalRows(8)));
-        STEP(j, j.start());
-        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Кнопки")));
+        STEP(j, startWithLedger(j, QStringLiteral("Кнопки"), journalRows(8)));
         // A Russian keyboard alone: with a Latin layout beside it, Qt reads Alt and a Cyrillic
         // letter as Alt and the Latin letter of the same key, and no Cyrillic underlined
         // letter can be reached.
@@ -244,6 +208,13 @@ private slots:
     }
 
 private:
+    // Each fault's world of its own, its bank serving `pages`.
+    Journey &journey(BankPages pages = BankPages::Rates)
+    {
+        m_j = std::make_unique<Journey>(pages);
+        return *m_j;
+    }
+
     std::unique_ptr<Journey> m_j;
 };
 

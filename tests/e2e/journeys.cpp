@@ -34,10 +34,7 @@ private slots:
         STEP(j, j.start());
         STEP(j, j.waitWindow(kCreate));
         j.shot(QStringLiteral("1-create-dialog"));
-        STEP(j, j.key(QStringLiteral("Tab Tab")));
-        STEP(j, j.type(QStringLiteral("кот2026")));
-        STEP(j, j.key(QStringLiteral("Tab ctrl+a")));
-        STEP(j, j.type(QStringLiteral("Наш дом")));
+        STEP(j, typePasswordAndDescription(j, QStringLiteral("кот2026"), QStringLiteral("Наш дом")));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitGone(kCreate));
         STEP(j, j.waitMainTitle(QStringLiteral("velTor - Наш дом")));
@@ -62,27 +59,14 @@ private slots:
     {
         Journey &j = *m_j;
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("Семья")));
-        STEP(j, j.key(QStringLiteral("ctrl+r")));
-        STEP(j, j.waitWindow(kExpense));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+r"), kExpense));
         // Item, Tab, price, Tab, quantity, Tab, document, Tab, date; Enter adds the line.
         // The document and the date stay for the next line of the same receipt.
-        STEP(j, j.type(QStringLiteral("Хлеб")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("45,5")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("2")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("чек 17")));
+        STEP(j, fillFields(j, {QStringLiteral("Хлеб"), QStringLiteral("45,5"), QStringLiteral("2"), QStringLiteral("чек 17")}));
         STEP(j, j.key(QStringLiteral("Tab Return")));
-        STEP(j, j.type(QStringLiteral("Молоко")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("89,9")));
+        STEP(j, fillFields(j, {QStringLiteral("Молоко"), QStringLiteral("89,9")}));
         STEP(j, j.key(QStringLiteral("Return")));
-        STEP(j, j.type(QStringLiteral("Сыр")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("450")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("0,35")));
+        STEP(j, fillFields(j, {QStringLiteral("Сыр"), QStringLiteral("450"), QStringLiteral("0,35")}));
         STEP(j, j.key(QStringLiteral("Return")));
         j.shot(QStringLiteral("1-three-lines"));
         // Nothing is written before OK.
@@ -105,14 +89,9 @@ private slots:
     {
         Journey &j = *m_j;
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("Семья")));
-        STEP(j, j.key(QStringLiteral("ctrl+d")));
-        STEP(j, j.waitWindow(kIncome));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+d"), kIncome));
         // Type, Tab, sum, Tab, comment; Enter is OK.
-        STEP(j, j.type(QStringLiteral("Подработка")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("12500,75")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("за выходные")));
+        STEP(j, fillFields(j, {QStringLiteral("Подработка"), QStringLiteral("12500,75"), QStringLiteral("за выходные")}));
         j.shot(QStringLiteral("1-typed"));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitGone(kIncome));
@@ -124,11 +103,8 @@ private slots:
         STEP(j, j.quit());
         STEP(j, j.start());
         STEP(j, j.waitMainTitle(QStringLiteral("velTor - Семья")));
-        STEP(j, j.key(QStringLiteral("ctrl+d")));
-        STEP(j, j.waitWindow(kIncome));
-        STEP(j, j.type(QStringLiteral("Подработка")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("500")));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+d"), kIncome));
+        STEP(j, fillFields(j, {QStringLiteral("Подработка"), QStringLiteral("500")}));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitGone(kIncome));
         STEP(j, j.waitLedger(QStringLiteral("SELECT names, suma FROM List ORDER BY id"),
@@ -140,15 +116,12 @@ private slots:
     void journalScrolling()
     {
         Journey &j = *m_j;
-        STEP(j, prepareLedger(j, QStringLiteral("Журнал"), journalRows(3000)));
-        STEP(j, j.start());
-        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Журнал")));
+        STEP(j, startWithLedger(j, QStringLiteral("Журнал"), journalRows(3000)));
         j.shot(QStringLiteral("1-open"));
         // The journal opens on its first row with the keyboard in the grid. The current row is
         // read back by deleting it: the question names the row, Yes removes it from the ledger.
-        STEP(j, j.key(QStringLiteral("Page_Down")));
         int page = -1;
-        STEP(j, deleteCurrentRow(j, &page));
+        STEP(j, rowOnePageDown(j, &page));
         QVERIFY2(page >= 5 && page < 100, qPrintable(QStringLiteral("one page down is row %1").arg(page)));
 
         STEP(j, j.key(QStringLiteral("ctrl+Home")));
@@ -161,22 +134,16 @@ private slots:
 
         // The wheel moves the view, not the current row: a click then picks the row under the
         // pointer. Ten notches of three rows each move the same spot thirty rows down.
-        STEP(j, j.key(QStringLiteral("ctrl+Home")));
         int top = -1;
-        STEP(j, j.clickInMain(kGridX, kGridY));
-        STEP(j, deleteCurrentRow(j, &top));
-        STEP(j, j.key(QStringLiteral("ctrl+Home")));
-        STEP(j, j.wheelInMain(kGridX, kGridY, 10));
+        STEP(j, deleteTopRowUnderPointer(j, &top));
+        STEP(j, wheelFromTop(j, 10));
         j.shot(QStringLiteral("3-wheel"));
-        STEP(j, j.clickInMain(kGridX, kGridY));
-        STEP(j, deleteCurrentRow(j, &row));
+        STEP(j, deleteRowUnderPointer(j, &row));
         QCOMPARE(row, top + 30);
         // And back up by the wheel.
-        STEP(j, j.key(QStringLiteral("ctrl+Home")));
-        STEP(j, j.wheelInMain(kGridX, kGridY, 10));
+        STEP(j, wheelFromTop(j, 10));
         STEP(j, j.wheelInMain(kGridX, kGridY, -4));
-        STEP(j, j.clickInMain(kGridX, kGridY));
-        STEP(j, deleteCurrentRow(j, &row));
+        STEP(j, deleteRowUnderPointer(j, &row));
         QCOMPARE(row, top + 18);
     }
 
@@ -184,7 +151,7 @@ private slots:
     {
         Journey &j = *m_j;
         // Three batches on three days (the newest first in the journal) and an income.
-        STEP(j, prepareLedger(j, QStringLiteral("Покупки"), QStringLiteral(
+        STEP(j, startWithLedger(j, QStringLiteral("Покупки"), QStringLiteral(
             "INSERT INTO List (id, names, suma, dates, times) VALUES\n"
             " (1, 'Расход', 1500000, date('now', 'localtime', '-3 days'), '10:00:00'),\n"
             " (2, 'Расход', 3000000, date('now', 'localtime', '-2 days'), '10:00:00'),\n"
@@ -195,8 +162,6 @@ private slots:
             " (2, 'Краска', 1000000, 20000, 'чек 2', date('now', 'localtime', '-2 days')),\n"
             " (2, 'Кисть', 1000000, 10000, 'чек 2', date('now', 'localtime', '-2 days')),\n"
             " (4, 'Хлеб', 700000, 10000, '', date('now', 'localtime', '-1 days'));\n")));
-        STEP(j, j.start());
-        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Покупки")));
         // Rows: 4 Хлеб, 3 the income, 2 Краска and Кисть, 1 Гвозди. Down to the second batch;
         // Enter opens it for editing with its two lines.
         STEP(j, j.key(QStringLiteral("Down Down Return")));
@@ -204,9 +169,7 @@ private slots:
         j.shot(QStringLiteral("1-edit-dialog"));
         // A third line (the dialog opens with an empty document box), then the first one
         // ("Краска") taken out in the line list.
-        STEP(j, j.type(QStringLiteral("Валик")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("250")));
+        STEP(j, fillFields(j, {QStringLiteral("Валик"), QStringLiteral("250")}));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.key(QStringLiteral("Tab Tab Tab Tab Tab Down Up Delete")));
         j.shot(QStringLiteral("2-edited"));
@@ -235,9 +198,7 @@ private slots:
     void reportAndCharts()
     {
         Journey &j = *m_j;
-        STEP(j, prepareLedger(j, QStringLiteral("Отчёты"), journalRows(400)));
-        STEP(j, j.start());
-        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Отчёты")));
+        STEP(j, startWithLedger(j, QStringLiteral("Отчёты"), journalRows(400)));
         // Each window opens on top of the others inside the main window: the work area
         // changes each time, and no error box comes up.
         QList<QByteArray> screens = {j.grab(0, 130, 550, 380)};
@@ -262,22 +223,13 @@ private slots:
     {
         Journey &j = *m_j;
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("Кредит")));
-        STEP(j, j.key(QStringLiteral("ctrl+l")));
-        STEP(j, j.waitWindow(kCredit));
         // Amount (it holds "0"), Tab, term, Tab, yearly rate, Tab, commission; Enter computes.
-        STEP(j, j.key(QStringLiteral("Home shift+End")));
-        STEP(j, j.type(QStringLiteral("600")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("12")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("12")));
-        STEP(j, j.key(QStringLiteral("Tab")));
-        STEP(j, j.type(QStringLiteral("1")));
+        STEP(j, openCalculator(j));
+        STEP(j, fillFields(j, {QStringLiteral("600"), QStringLiteral("12"), QStringLiteral("12"), QStringLiteral("1")}));
         STEP(j, j.key(QStringLiteral("Return")));
         j.shot(QStringLiteral("1-computed"));
         // Tab past "Вычислить" and the two results to "Добавить в расход"; Space books 56,56.
-        STEP(j, j.key(QStringLiteral("Tab Tab Tab Tab space")));
-        STEP(j, j.waitGone(kCredit));
+        STEP(j, bookPayment(j, QStringLiteral("Tab Tab Tab Tab space")));
         STEP(j, j.waitLedger(QStringLiteral("SELECT l.names, l.suma, l.dates, r.names, r.price, r.counts, r.doc, r.dates"
                                             " FROM List l JOIN Rashod r ON r.kod = l.id"),
                              QStringLiteral("Расход|565600|%1|кредит|565600|10000|квитанция|%1").arg(today())));
@@ -289,14 +241,10 @@ private slots:
         Journey &j = *m_j;
         STEP(j, createOnFirstStart(j, QString(), QStringLiteral("VelTor")));
         const int asked = j.bankRequests();
-        STEP(j, j.key(QStringLiteral("ctrl+comma")));
-        STEP(j, j.waitWindow(kSettings));
+        STEP(j, openWindow(j, QStringLiteral("ctrl+comma"), kSettings));
         // Ledger file, Tab "...", Tab password, Tab description, Tab the income highlight,
         // Tab the internet setting; Enter is OK.
-        STEP(j, j.key(QStringLiteral("Tab Tab")));
-        STEP(j, j.type(QStringLiteral("тайна")));
-        STEP(j, j.key(QStringLiteral("Tab ctrl+a")));
-        STEP(j, j.type(QStringLiteral("Дача")));
+        STEP(j, typePasswordAndDescription(j, QStringLiteral("тайна"), QStringLiteral("Дача")));
         STEP(j, j.key(QStringLiteral("Tab space Tab space")));
         j.shot(QStringLiteral("1-settings"));
         STEP(j, j.key(QStringLiteral("Return")));

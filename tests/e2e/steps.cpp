@@ -18,14 +18,49 @@ QString today()
     return QDate::currentDate().toString(Qt::ISODate);
 }
 
+bool openWindow(Journey &j, const QString &keys, const QString &title)
+{
+    return j.key(keys) && j.waitWindow(title);
+}
+
+bool fillFields(Journey &j, const QStringList &texts)
+{
+    for (int i = 0; i < texts.size(); ++i) {
+        if ((i > 0 && !j.key(QStringLiteral("Tab"))) || !j.type(texts.at(i)))
+            return false;
+    }
+    return true;
+}
+
+// Tab goes from the file field past "..." to the password, then to the description, whose
+// text ctrl+a selects to be typed over.
+bool typePasswordAndDescription(Journey &j, const QString &password, const QString &description)
+{
+    return j.key(QStringLiteral("Tab Tab")) && j.type(password) && j.key(QStringLiteral("Tab ctrl+a"))
+           && j.type(description);
+}
+
+bool openCalculator(Journey &j)
+{
+    return openWindow(j, QStringLiteral("ctrl+l"), kCredit) && j.key(QStringLiteral("Home shift+End"));
+}
+
+bool bookPayment(Journey &j, const QString &keys)
+{
+    return j.key(keys) && j.waitGone(kCredit);
+}
+
+bool waitNewestLine(Journey &j, const QString &expected)
+{
+    return j.waitLedger(QStringLiteral("SELECT names, price FROM Rashod ORDER BY id DESC LIMIT 1"), expected);
+}
+
 // The first start: no ledger yet, so the create-ledger dialog comes up with "vel.tor" and
-// "VelTor" filled in. Tab goes from the file field past "..." to the password, then to the
-// description; Enter is OK.
+// "VelTor" filled in; Enter is OK.
 bool createOnFirstStart(Journey &j, const QString &password, const QString &description)
 {
-    return j.start() && j.waitWindow(kCreate) && j.key(QStringLiteral("Tab Tab")) && j.type(password)
-           && j.key(QStringLiteral("Tab ctrl+a")) && j.type(description) && j.key(QStringLiteral("Return"))
-           && j.waitGone(kCreate)
+    return j.start() && j.waitWindow(kCreate) && typePasswordAndDescription(j, password, description)
+           && j.key(QStringLiteral("Return")) && j.waitGone(kCreate)
            && j.waitMainTitle(description.isEmpty() ? QStringLiteral("velTor") : QStringLiteral("velTor - ") + description);
 }
 
@@ -39,6 +74,11 @@ bool prepareLedger(Journey &j, const QString &description, const QString &sql)
         return false;
     }
     return j.sqlWrite(QStringLiteral("UPDATE VelTor SET names = '%1';\n").arg(description) + sql);
+}
+
+bool startWithLedger(Journey &j, const QString &description, const QString &sql)
+{
+    return prepareLedger(j, description, sql) && j.start() && j.waitMainTitle(QStringLiteral("velTor - ") + description);
 }
 
 // n journal rows, one a day up to today, the newest with the highest id: incomes named
@@ -89,6 +129,26 @@ bool deleteCurrentRow(Journey &j, int *row)
     while (*row < int(after.size()) && after.at(*row) == before.at(*row))
         ++*row;
     return true;
+}
+
+bool rowOnePageDown(Journey &j, int *row)
+{
+    return j.key(QStringLiteral("Page_Down")) && deleteCurrentRow(j, row);
+}
+
+bool deleteRowUnderPointer(Journey &j, int *row)
+{
+    return j.clickInMain(kGridX, kGridY) && deleteCurrentRow(j, row);
+}
+
+bool deleteTopRowUnderPointer(Journey &j, int *row)
+{
+    return j.key(QStringLiteral("ctrl+Home")) && deleteRowUnderPointer(j, row);
+}
+
+bool wheelFromTop(Journey &j, int notches)
+{
+    return j.key(QStringLiteral("ctrl+Home")) && j.wheelInMain(kGridX, kGridY, notches);
 }
 
 } // namespace e2e

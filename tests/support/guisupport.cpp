@@ -236,6 +236,20 @@ QString appFolder()
     return ledger::paths::applicationFolder();
 }
 
+namespace {
+
+QString createdInAppFolder()
+{
+    QDir().mkpath(appFolder());
+    const QString file = appFolder() + QStringLiteral("vel.tor");
+    ledger::Connection::create(file);
+    return file;
+}
+
+} // namespace
+
+AppLedger::AppLedger() : path(createdInAppFolder()), raw(path) {}
+
 void whenShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     ensureWatcher();

@@ -41,6 +41,15 @@ void resetUserState();
 // The application folder's path with its trailing separator.
 QString appFolder();
 
+// A ledger in the application folder, opened by the program at start-up, with rows written
+// behind the program's back (through `raw`) so that their dates are the test's to choose.
+struct AppLedger
+{
+    AppLedger();
+    QString path;
+    RawFile raw;
+};
+
 // Runs `action` on the modal dialog with this object name once it is shown and its own event
 // loop runs (so that the action may close it). Nothing waits for time: the dialog's show event
 // starts the action. A waiter whose dialog never shows does nothing; missedDialog() then

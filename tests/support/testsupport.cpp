@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "ledger/schema.h"
+
 #include <QCryptographicHash>
 #include <QDate>
 #include <QFile>
@@ -86,6 +88,12 @@ QByteArray fileBytes(const QString &path)
     return f.readAll();
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 QByteArray fileDigest(const QString &path)
 {
     return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256).toHex();
@@ -106,6 +114,35 @@ QString otherMonth(int day)
 {
     const QDate today = QDate::currentDate();
     return QDate(today.year(), today.month() % 12 + 1, day).addYears(today.month() == 12 ? -1 : 0).toString(Qt::ISODate);
+}
+
+void addEarlierLedgerRows()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("version");
+    // Version 1: no kept totals, no indexes; version 2: lines in every month, no index for
+    // the month's largest lines.
+    QTest::newRow("version 1") << QStringLiteral("ledger-v1.tor") << 1;
+    QTest::newRow("version 2") << QStringLiteral("ledger-v2.tor") << 2;
+}
+
+bool copyTestData(const QString &file, const QString &path)
+{
+    return QFile::copy(QStringLiteral(VELTOR_TEST_DATA "/") + file, path)
+           && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QMap<QString, QStringList> ledgerContents(const QString &path)
+{
+    RawFile raw(path);
+    QMap<QString, QStringList> all;
+    for (const QString &name : ledger::schema::views() + ledger::schema::tables()) {
+        QStringList rows = raw.rows(QStringLiteral("SELECT * FROM %1").arg(name));
+        if (name.startsWith(QLatin1String("GrafRashod")) || name.startsWith(QLatin1String("TopRashod")))
+            rows.sort();
+        all.insert(name, rows);
+    }
+    return all;
 }
 
 } // namespace testing

@@ -3,6 +3,7 @@
 #include "ledger/database.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariantList>
@@ -48,11 +49,23 @@ private:
 };
 
 QByteArray fileBytes(const QString &path);
+// Writes `bytes` as the whole of the file; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray fileDigest(const QString &path);
 QString todayIso();
 // An ISO date of the current month number in an earlier year, and one of another month.
 QString thisMonthYearsAgo(int years, int day = 1);
 QString otherMonth(int day = 1);
+
+// The ledgers that earlier versions of the program wrote, kept in the tests' data: the data
+// columns "file" and "version" and a row for each.
+void addEarlierLedgerRows();
+// A writable copy of a file of the tests' data at `path`; false when it cannot be made.
+bool copyTestData(const QString &file, const QString &path);
+// Every view and table of a ledger as the stock engine shows it, to compare a file before
+// and after the program changed it. Lines of equal date or amount may come in another order
+// in some views: those are compared as sets.
+QMap<QString, QStringList> ledgerContents(const QString &path);
 
 } // namespace testing
 
