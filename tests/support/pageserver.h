@@ -117,7 +117,7 @@ private:
             case Reply::Endless:
                 socket->write(reply.raw);
                 pump(socket);
-                connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
+                connect(socket, &QTcpSocket::bytesWritten, this, [socket] { pump(socket); });
                 break;
             }
         });
