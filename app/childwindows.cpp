@@ -14,8 +14,7 @@ ChildWindows::ChildWindows(QMdiArea &area)
 
 void ChildWindows::add(ChildKind kind, const QString &caption, Factory factory)
 {
-    m_captions[kind] = caption;
-    m_factories[kind] = std::move(factory);
+    m_kinds[kind] = {caption, std::move(factory)};
 }
 
 QMdiSubWindow *ChildWindows::find(const QString &caption) const
@@ -30,12 +29,12 @@ QMdiSubWindow *ChildWindows::find(const QString &caption) const
 
 QMdiSubWindow *ChildWindows::open(ChildKind kind)
 {
-    if (QMdiSubWindow *open = find(m_captions.value(kind)))
+    const Kind known = m_kinds.value(kind);
+    if (QMdiSubWindow *open = find(known.caption))
         return open;
-    const Factory factory = m_factories.value(kind);
-    if (!factory)
+    if (!known.factory)
         return nullptr;
-    ui::ChildWindow *window = factory();
+    ui::ChildWindow *window = known.factory();
     m_area.addSubWindow(window);
     window->show();
     return window;

@@ -38,9 +38,14 @@ public:
     void deleteAll();
 
 private:
+    struct Kind
+    {
+        QString caption;
+        Factory factory;
+    };
+
     QMdiArea &m_area;
-    QMap<ChildKind, QString> m_captions;
-    QMap<ChildKind, Factory> m_factories;
+    QMap<ChildKind, Kind> m_kinds;
 };
 
 } // namespace app
