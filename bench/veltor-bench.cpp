@@ -61,7 +61,8 @@ void firstRows(const ledger::Connection &connection, const QString &view, int ro
 
 // Takes a ledger back to an earlier version, with the engine alone, as a file that an
 // earlier program wrote (or another tool wrote into) would be: version 1 has no kept totals
-// and no index beyond kod, version 2 has the indexes of that version.
+// and no index beyond kod, version 2 has the indexes of that version, version 4 everything
+// but the kept figures per date of the lines.
 void takeBack(const QString &path, int version)
 {
     const QString name = QStringLiteral("bench-earlier");
@@ -72,13 +73,24 @@ void takeBack(const QString &path, int version)
             qFatal("%s: %s", qPrintable(path), qPrintable(db.lastError().text()));
         QSqlQuery q(db);
         QStringList statements;
+        const auto runAll = [&q, &statements] {
+            for (const QString &statement : statements) {
+                if (!q.exec(statement))
+                    qFatal("%s: %s", qPrintable(statement), qPrintable(q.lastError().text()));
+            }
+            statements.clear();
+        };
+        for (const char *trigger : {"Rashod_day_insert", "Rashod_day_delete", "Rashod_day_update"})
+            statements << QStringLiteral("DROP TRIGGER %1").arg(QLatin1String(trigger));
+        statements << QStringLiteral("DROP TABLE GrafDay");
+        runAll();
         if (version == 1) {
             q.exec(QStringLiteral("SELECT type, name FROM sqlite_master WHERE type = 'trigger'"
                                   " OR (type = 'index' AND sql IS NOT NULL AND name <> 'kod')"));
             while (q.next())
                 statements << QStringLiteral("DROP %1 %2").arg(q.value(0).toString(), q.value(1).toString());
             statements << QStringLiteral("DROP TABLE Itog");
-        } else {
+        } else if (version == 2) {
             // The indexes as version 2 had them: none of version 3's, nor the item index
             // that came after.
             const QString amount = ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
@@ -89,10 +101,7 @@ void takeBack(const QString &path, int version)
                        << QStringLiteral("CREATE INDEX Rashod_month ON Rashod(substr(dates, 6, 2), dates)");
         }
         statements << QStringLiteral("PRAGMA user_version = %1").arg(version);
-        for (const QString &statement : statements) {
-            if (!q.exec(statement))
-                qFatal("%s: %s", qPrintable(statement), qPrintable(q.lastError().text()));
-        }
+        runAll();
     }
     QSqlDatabase::removeDatabase(name);
 }
@@ -259,7 +268,7 @@ int main(int argc, char *argv[])
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);
     // A run copies the whole file and builds its indexes anew: one run each.
-    for (const int version : {1, 2})
+    for (const int version : {1, 2, 4})
         print(qPrintable(QStringLiteral("open_upgrade_v%1").arg(version)), upgradeMs(scratch, path, version, 1), "ms");
     return 0;
 }

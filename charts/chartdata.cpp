@@ -34,10 +34,7 @@ double stepAt(int index)
 
 } // namespace
 
-namespace {
-
-// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" as seconds from Julian day 0, read digit by digit:
-// a chart may read millions of them.
+// Read digit by digit: a chart may read millions of them.
 qint64 dateKey(QByteArrayView text)
 {
     const auto digits = [&text](int at, int count) {
@@ -63,8 +60,6 @@ qint64 dateKey(QByteArrayView text)
     }
     return date.toJulianDay() * 86400 + seconds;
 }
-
-} // namespace
 
 QString SeriesTable::label(int position) const
 {

@@ -50,6 +50,10 @@ struct SeriesTable
     QString label(int position) const;
 };
 
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" as seconds from Julian day 0; kNoLabel for
+// anything else.
+qint64 dateKey(QByteArrayView text);
+
 // Walks an open dataset from its first row to its last (at most `limit` rows when
 // limit >= 0) and collects the label field and the value fields. The rows are read in one
 // pass over the dataset's view, whatever its length; the dataset's current row is kept.

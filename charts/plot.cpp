@@ -239,18 +239,38 @@ QLineSeries *Plot::newRun(Line &line)
 
 void Plot::setLineValues(int line, QVector<double> values)
 {
-    m_lines[line].values = std::move(values);
-    m_lines[line].ownPlaces = false;
-    m_lines[line].points.clear();
+    Line &l = m_lines[line];
+    l.values = std::move(values);
+    l.positions = int(l.values.size());
+    l.ownPlaces = false;
+    l.points.clear();
+    l.rule = nullptr;
+}
+
+void Plot::setLineRule(int line, int count, PointsRule visible)
+{
+    Line &l = m_lines[line];
+    l.values.clear();
+    l.positions = count;
+    l.ownPlaces = false;
+    l.points.clear();
+    l.rule = std::move(visible);
+}
+
+int Plot::linePositions(int line) const
+{
+    return m_lines.at(line).positions;
 }
 
 void Plot::setLinePoints(int line, QVector<QPointF> points)
 {
     Line &l = m_lines[line];
+    l.rule = nullptr;
     l.values.clear();
     for (const QPointF &point : points)
         l.values.append(point.y());
     l.points = std::move(points);
+    l.positions = int(l.values.size());
     l.ownPlaces = true;
 }
 
@@ -507,7 +527,9 @@ void Plot::fitLines()
     const int columns = std::max(1, int(m_chart->plotArea().width()));
     for (Line &line : m_lines) {
         QVector<QVector<QPointF>> runs;
-        if (!line.ownPlaces)
+        if (line.rule)
+            runs = line.rule(m_x->min(), m_x->max(), columns);
+        else if (!line.ownPlaces)
             runs = visiblePoints(line.values, m_x->min(), m_x->max(), columns);
         else if (QVector<QPointF> trace = visibleTrace(line.points, m_x->min(), m_x->max(), columns); !trace.isEmpty())
             runs.append(std::move(trace));

@@ -75,9 +75,16 @@ public:
     // Its value per position, NaN where a row has no value.
     void setLineValues(int line, QVector<double> values);
     const QVector<double> &lineValues(int line) const;
+    // The positions of a line, whether its values are at hand or not.
+    int linePositions(int line) const;
     // A line through points of their own horizontal place, in the order of it (several may
     // share one place), rather than one value per position.
     void setLinePoints(int line, QVector<QPointF> points);
+    // A line whose points are worked out elsewhere: `count` positions, of which `visible`
+    // gives the points that stand for them between two positions over so many pixel columns
+    // (as visiblePoints does for values at hand).
+    using PointsRule = std::function<QVector<QVector<QPointF>>(double from, double to, int columns)>;
+    void setLineRule(int line, int count, PointsRule visible);
     // A marker at each point while the points drawn are few enough to tell apart.
     void setLineMarkers(int line, bool on);
     // A pen of one pixel while the line has more points than pixel columns: a band that
@@ -132,7 +139,9 @@ private:
         int width = 1;
         QVector<double> values;
         QVector<QPointF> points; // when the line has places of its own
+        int positions = 0;
         bool ownPlaces = false;
+        PointsRule rule; // when the points come from elsewhere
         bool markers = false;
         bool thinWhenDense = false;
         QList<QLineSeries *> series;

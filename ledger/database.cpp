@@ -320,15 +320,10 @@ QByteArrayView StoredRow::text(int column) const
     return QByteArrayView(bytes, bytes ? sqlite3_value_bytes(value) : 0);
 }
 
-void Connection::forEachRow(const QString &sql, const QVariantList &params,
-                            const std::function<bool(const StoredRow &)> &visit) const
+namespace {
+
+void bindAll(sqlite3 *db, sqlite3_stmt *statement, const QVariantList &params)
 {
-    sqlite3 *db = engineHandle(database());
-    sqlite3_stmt *statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
     for (int i = 0; i < params.size(); ++i) {
         const QVariant value = toStored(params[i]);
         int rc = SQLITE_OK;
@@ -343,7 +338,11 @@ void Connection::forEachRow(const QString &sql, const QVariantList &params,
         if (rc != SQLITE_OK)
             throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
     }
-    const StoredRow row(statement);
+}
+
+void stepAll(sqlite3 *db, sqlite3_stmt *statement, const std::function<bool(const StoredRow &)> &visit,
+             const StoredRow &row)
+{
     for (;;) {
         const int rc = sqlite3_step(statement);
         if (rc == SQLITE_DONE)
@@ -353,6 +352,51 @@ void Connection::forEachRow(const QString &sql, const QVariantList &params,
         if (!visit(row))
             return;
     }
+}
+
+sqlite3_stmt *prepared(sqlite3 *db, const QString &sql, unsigned flags)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v3(db, text.constData(), int(text.size()), flags, &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    return statement;
+}
+
+} // namespace
+
+void Connection::forEachRow(const QString &sql, const QVariantList &params,
+                            const std::function<bool(const StoredRow &)> &visit) const
+{
+    sqlite3 *db = engineHandle(database());
+    sqlite3_stmt *statement = prepared(db, sql, 0);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
+    bindAll(db, statement, params);
+    stepAll(db, statement, visit, StoredRow(statement));
+}
+
+PreparedRead::PreparedRead(const Connection &connection, const QString &sql)
+    : m_db(engineHandle(connection.database()))
+    , m_statement(prepared(static_cast<sqlite3 *>(m_db), sql, SQLITE_PREPARE_PERSISTENT))
+{
+}
+
+PreparedRead::~PreparedRead()
+{
+    sqlite3_finalize(static_cast<sqlite3_stmt *>(m_statement));
+}
+
+void PreparedRead::forEachRow(const QVariantList &params, const std::function<bool(const StoredRow &)> &visit)
+{
+    auto *db = static_cast<sqlite3 *>(m_db);
+    auto *statement = static_cast<sqlite3_stmt *>(m_statement);
+    // Reset however the run ends, so that the next one starts afresh and no read stays open.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> reset(statement, sqlite3_reset);
+    sqlite3_clear_bindings(statement);
+    bindAll(db, statement, params);
+    stepAll(db, statement, visit, StoredRow(statement));
 }
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &params) const

@@ -83,7 +83,26 @@ public:
 
 private:
     friend class Connection;
+    friend class PreparedRead;
     explicit StoredRow(void *statement) : m_statement(statement) {}
+    void *m_statement;
+};
+
+// A read prepared once and run many times with new parameters, for a window that looks up
+// many single rows at a time. It must not outlive its connection.
+class PreparedRead
+{
+public:
+    PreparedRead(const Connection &connection, const QString &sql);
+    ~PreparedRead();
+    PreparedRead(const PreparedRead &) = delete;
+    PreparedRead &operator=(const PreparedRead &) = delete;
+
+    // As Connection::forEachRow.
+    void forEachRow(const QVariantList &params, const std::function<bool(const StoredRow &)> &visit);
+
+private:
+    void *m_db;
     void *m_statement;
 };
 

@@ -9,6 +9,7 @@
 #include "charts/bars.h"
 #include "charts/chartdata.h"
 #include "charts/incomeexpensechart.h"
+#include "charts/linedays.h"
 #include "charts/plot.h"
 #include "charts/rateschart.h"
 #include "charts/topexpenseschart.h"
@@ -29,6 +30,7 @@
 #include <QMdiArea>
 #include <QPrinter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QMdiSubWindow>
@@ -812,7 +814,7 @@ private slots:
         QVERIFY(window);
         pick(window->periodBox(), 1);
         Plot &plot = window->plot();
-        QCOMPARE(plot.lineValues(window->expenseLine()).size(), lines);
+        QCOMPARE(plot.linePositions(window->expenseLine()), lines);
         const QList<QPointF> all = drawnPoints(plot, window->expenseLine());
         const double width = plot.chart()->plotArea().width();
         QVERIFY2(all.size() <= 4 * width + 4, qPrintable(QString::number(all.size())));
@@ -831,7 +833,9 @@ private slots:
         const QList<QPointF> near = drawnPoints(plot, window->expenseLine());
         for (int i = 1; i < near.size(); ++i)
             QCOMPARE(near[i].x(), near[i - 1].x() + 1);
-        QCOMPARE(near.first().y(), plot.lineValues(window->expenseLine()).at(int(near.first().x())));
+        const QVariant stored =
+            data.raw.value(QStringLiteral("SELECT suma FROM GrafRashodAll LIMIT 1 OFFSET %1").arg(int(near.first().x())));
+        QCOMPARE(near.first().y(), stored.toLongLong() / 10000.0);
 
         // The top chart reads only the rows it shows.
         auto *top = open<charts::TopExpensesChart>(program, app::MainWindow::Child::TopChart);
@@ -871,6 +875,54 @@ private slots:
         QCOMPARE(labels, expected);
         QVERIFY(table.dateRuns.size() < 50);
         QCOMPARE(table.label(303), QString());
+    }
+
+    void theWholePeriodIsDrawnFromTheKeptFiguresPointForPoint()
+    {
+        // Days of one line to a few hundred, lines without a date or an amount, equal and
+        // negative amounts (a column's highest often comes twice), a date with its hour.
+        Ledger data;
+        data.raw.exec("INSERT INTO List (names, suma, dates) VALUES ('Расход', 0, '2001-01-01')");
+        QRandomGenerator random(91226);
+        QStringList rows;
+        for (int day = 0; day < 60; ++day) {
+            const QString date = day == 0 ? QStringLiteral("NULL")
+                                 : day == 7 ? QStringLiteral("'2001-02-03 12:30:00'")
+                                            : QStringLiteral("date('2001-01-01', '+%1 days')").arg(day * 3);
+            const int lines = day % 9 == 4 ? 200 + random.bounded(200) : 1 + random.bounded(day % 3 == 0 ? 3 : 40);
+            for (int i = 0; i < lines; ++i) {
+                const int pick = random.bounded(12);
+                const QString price = pick == 0 ? QStringLiteral("NULL") : QString::number((pick - 3) * 5000 + random.bounded(3));
+                rows << QStringLiteral("(1, 'x', %1, %2, %3)").arg(price, random.bounded(4) ? "10000" : "15000", date);
+            }
+        }
+        data.raw.exec("INSERT INTO Rashod (kod, names, price, counts, dates) VALUES " + rows.join(", "));
+        Program program;
+        ledger::Dataset &dataset = program.window().session().chartExpenses();
+        dataset.close();
+        dataset.setSource("GrafRashodAll");
+        dataset.open();
+        const charts::SeriesTable lines = charts::readSeries(dataset, {"suma"}, "dates");
+        const QVector<double> &values = lines.values.first();
+        const charts::LineDays days = charts::readLineDays(*dataset.connection());
+        charts::LedgerLineLookup lookup(*dataset.connection());
+        QCOMPARE(days.size(), lines.size());
+        for (int p = 0; p < lines.size(); p += 7)
+            QCOMPARE(days.labels.label(p), lines.label(p));
+
+        const int count = lines.size();
+        QVector<QPair<double, double>> ranges = {{0, count - 1}, {-5, count + 5}, {10.4, 20.6}, {count - 3, count - 1}};
+        for (int i = 0; i < 30; ++i) {
+            const double a = random.bounded(double(count));
+            ranges.append({a, a + random.bounded(double(count) - a)});
+        }
+        for (const auto &[from, to] : ranges) {
+            for (const int columns : {1, 3, 17, 120, 1000}) {
+                const auto expected = charts::visiblePoints(values, from, to, columns);
+                const auto drawn = charts::visibleDayPoints(days, lookup, from, to, columns);
+                QVERIFY2(drawn == expected, qPrintable(QStringLiteral("%1..%2 over %3 columns").arg(from).arg(to).arg(columns)));
+            }
+        }
     }
 };
 

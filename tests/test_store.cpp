@@ -13,11 +13,30 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace ledger;
 using testing::RawFile;
 using testing::Workspace;
+
+namespace {
+
+// The chart's figures per date as the file keeps them, and as they follow from the lines.
+QStringList keptPerDate(const RawFile &raw)
+{
+    return raw.rows("SELECT day, n, nulls, low, high FROM GrafDay ORDER BY day");
+}
+
+QStringList countedPerDate(const RawFile &raw)
+{
+    const QString amount = schema::amountExpression("price", "counts");
+    return raw.rows(QStringLiteral("SELECT dates, count(*), count(*) - count(%1), min(%1), max(%1) FROM Rashod"
+                                   " GROUP BY dates ORDER BY dates")
+                        .arg(amount));
+}
+
+} // namespace
 
 namespace {
 
@@ -642,6 +661,57 @@ private slots:
         agree("refused");
     }
 
+    void figuresKeptPerDateMatchTheLinesWhateverIsWritten()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        RawFile raw(path);
+        const QDate today = QDate::currentDate();
+        recordExpenseBatch(*connection, {{"хлеб", rub(3), Money::fromTicks(3333), "", today},
+                                         {"сыр", rub(5), rub(2), "", today}, {"чай", rub(5), rub(2), "", today.addDays(-3)}});
+        QCOMPARE(keptPerDate(raw), countedPerDate(raw));
+        QCOMPARE(keptPerDate(raw).size(), 2);
+
+        // Straight SQL, as another tool writes: lines with and without a date or an amount,
+        // equal amounts, a day's lowest and highest going and coming back, whole batches gone.
+        const QStringList days = {"NULL", "'2020-01-05'", "'2020-01-05 10:00:00'", "'2020-01-06'", "'2021-12-31'"};
+        QRandomGenerator random(20261209);
+        for (int step = 0; step < 400; ++step) {
+            const QString day = days.at(random.bounded(days.size()));
+            const QString price = random.bounded(8) == 0 ? QStringLiteral("NULL") : QString::number(random.bounded(6) * 10000);
+            const int kind = random.bounded(10);
+            if (kind < 5) {
+                connection->run(QStringLiteral("INSERT INTO Rashod (kod, names, price, counts, dates) VALUES"
+                                               " ((SELECT max(id) FROM List), 'x', %1, %2, %3)")
+                                    .arg(price, random.bounded(2) ? "10000" : "20000", day));
+            } else if (kind < 7) {
+                connection->run(QStringLiteral("UPDATE Rashod SET price = %1 WHERE id = (SELECT id FROM Rashod"
+                                               " ORDER BY (id * 7919 + %2) % 101 LIMIT 1)")
+                                    .arg(price)
+                                    .arg(step));
+            } else if (kind < 8) {
+                connection->run(QStringLiteral("UPDATE Rashod SET dates = %1 WHERE id = (SELECT id FROM Rashod"
+                                               " ORDER BY (id * 7919 + %2) % 101 LIMIT 1)")
+                                    .arg(day)
+                                    .arg(step));
+            } else if (kind < 9) {
+                connection->run(QStringLiteral("DELETE FROM Rashod WHERE id = (SELECT id FROM Rashod"
+                                               " ORDER BY (id * 7919 + %1) % 101 LIMIT 1)")
+                                    .arg(step));
+            } else {
+                recordExpenseBatch(*connection, {{"батон", rub(random.bounded(5)), rub(1), "", today.addDays(-random.bounded(3))}});
+            }
+            if (step % 20 == 0)
+                QCOMPARE(keptPerDate(raw), countedPerDate(raw));
+        }
+        QCOMPARE(keptPerDate(raw), countedPerDate(raw));
+        // A batch deleted from the journal takes its lines' figures with it.
+        for (const QString &id : raw.rows("SELECT id FROM List"))
+            deleteEntry(*connection, id.toLongLong());
+        QCOMPARE(keptPerDate(raw), QStringList());
+    }
+
     void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss_data()
     {
         testing::addEarlierLedgerRows();
@@ -680,11 +750,13 @@ private slots:
         const QString objects = QStringLiteral("SELECT type, name, sql FROM sqlite_master"
                                                " WHERE type IN ('index', 'trigger', 'view') ORDER BY name");
         QCOMPARE(raw.rows(objects), RawFile(ws.newLedger()).rows(objects));
+        QCOMPARE(keptPerDate(raw), countedPerDate(raw));
+        QVERIFY(!keptPerDate(raw).isEmpty());
         // And the upgraded file goes on keeping its totals.
         const Totals was = readTotals(*connection);
         recordIncome(*connection, "Премия", rub(10), "", false);
         QCOMPARE(readTotals(*connection).income, was.income + rub(10));
-        QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 6);
+        QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 9);
     }
 
     void amountsTheEarlierViewsGotWrongAreExactAfterTheUpgrade()
@@ -710,7 +782,7 @@ private slots:
         // The month goes on taking lines.
         recordExpenseBatch(*connection, {{"свет", rub(10), rub(1), "", QDate(2024, 2, 20)}});
         QCOMPARE(raw.rows("SELECT suma FROM Itog WHERE kind = 'L' AND month = '02'"), QStringList({"922407750112344"}));
-        QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 6);
+        QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 9);
     }
 
     void connectionRunsWithForeignKeysAndDurableJournal()

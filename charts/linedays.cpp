@@ -1,0 +1,266 @@
+#include "linedays.h"
+
+#include "ledger/database.h"
+#include "ledger/money.h"
+#include "ledger/schema.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace charts {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+double valueOf(qint64 ticks)
+{
+    return ledger::Money::fromTicks(ticks).toDouble();
+}
+
+QString amount()
+{
+    // Spelled as the index spells it, so that the engine reads the index alone.
+    return ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
+}
+
+} // namespace
+
+int LineDays::dayAt(int position) const
+{
+    const auto after = std::upper_bound(days.begin(), days.end(), position,
+                                        [](int p, const LineDay &day) { return p < day.first; });
+    return int(after - days.begin()) - 1;
+}
+
+bool LineDays::range(double *low, double *high) const
+{
+    bool any = false;
+    qint64 lo = 0, hi = 0;
+    for (const LineDay &day : days) {
+        if (day.lines <= day.empty)
+            continue;
+        lo = any ? std::min(lo, day.low) : day.low;
+        hi = any ? std::max(hi, day.high) : day.high;
+        any = true;
+    }
+    *low = any ? valueOf(lo) : 0.0;
+    *high = any ? valueOf(hi) : 0.0;
+    return any;
+}
+
+LineDays readLineDays(const ledger::Connection &connection)
+{
+    LineDays result;
+    SeriesTable &labels = result.labels;
+    connection.forEachRow(QStringLiteral("SELECT day, n, nulls, low, high FROM GrafDay ORDER BY day"), {},
+                          [&](const ledger::StoredRow &row) {
+                              LineDay day;
+                              const QByteArrayView text = row.text(0);
+                              if (text.data())
+                                  day.day = QString::fromUtf8(text);
+                              day.first = labels.rows;
+                              day.lines = int(row.integer(1));
+                              day.empty = int(row.integer(2));
+                              day.low = row.integer(3);
+                              day.high = row.integer(4);
+                              if (day.lines <= 0)
+                                  return true;
+                              const qint64 key = text.data() ? dateKey(text) : SeriesTable::kNoLabel;
+                              if (labels.dateRuns.isEmpty() || labels.dateRuns.last().key != key)
+                                  labels.dateRuns.append({labels.rows, key});
+                              labels.rows += day.lines;
+                              result.days.append(day);
+                              return true;
+                          });
+    return result;
+}
+
+LedgerLineLookup::LedgerLineLookup(const ledger::Connection &connection)
+    : m_connection(connection)
+{
+}
+
+LedgerLineLookup::~LedgerLineLookup() = default;
+
+ledger::PreparedRead &LedgerLineLookup::read(std::unique_ptr<ledger::PreparedRead> &slot, const QString &sql)
+{
+    if (!slot)
+        slot = std::make_unique<ledger::PreparedRead>(m_connection, sql);
+    return *slot;
+}
+
+QVector<double> LedgerLineLookup::values(const LineDays &days, int first, int last)
+{
+    QVector<double> values;
+    const int at = days.dayAt(first);
+    if (at < 0 || last < first)
+        return values;
+    const LineDay &day = days.days.at(at);
+    const QString order = QStringLiteral(" ORDER BY dates, %1 LIMIT ? OFFSET ?").arg(amount());
+    const auto collect = [&values](const ledger::StoredRow &row) {
+        bool empty = false;
+        const qint64 ticks = row.integer(0, &empty);
+        values.append(empty ? kNaN : valueOf(ticks));
+        return true;
+    };
+    values.reserve(last - first + 1);
+    // Lines without a date come before all others.
+    if (day.day.isNull())
+        read(m_fromStart, QStringLiteral("SELECT %1 FROM Rashod").arg(amount()) + order)
+            .forEachRow({last - first + 1, first}, collect);
+    else
+        read(m_from, QStringLiteral("SELECT %1 FROM Rashod WHERE dates >= ?").arg(amount()) + order)
+            .forEachRow({day.day, last - first + 1, first - day.first}, collect);
+    return values;
+}
+
+qint64 LedgerLineLookup::amountAt(const LineDay &day, int offset)
+{
+    qint64 ticks = 0;
+    read(m_at, QStringLiteral("SELECT %1 FROM Rashod WHERE dates IS ? ORDER BY %1 LIMIT 1 OFFSET ?").arg(amount()))
+        .forEachRow({day.day, offset}, [&ticks](const ledger::StoredRow &row) {
+            ticks = row.integer(0);
+            return false;
+        });
+    return ticks;
+}
+
+int LedgerLineLookup::countBelow(const LineDay &day, qint64 ticks)
+{
+    int count = 0;
+    read(m_below, QStringLiteral("SELECT count(*) FROM Rashod WHERE dates IS ? AND %1 < ?").arg(amount()))
+        .forEachRow({day.day, ticks}, [&count](const ledger::StoredRow &row) {
+            count = int(row.integer(0));
+            return false;
+        });
+    return count;
+}
+
+namespace {
+
+// The points a pixel column keeps, as visiblePoints picks them: its first and last valued
+// position, and the first positions of its lowest and of its highest value.
+struct ColumnPicks
+{
+    int firstAt = -1, lowAt = -1, highAt = -1, lastAt = -1;
+    double firstValue = 0, lowValue = 0, highValue = 0, lastValue = 0;
+};
+
+// The part of one day within a column that has amounts: ascending from `begin` to `end`.
+struct DayPart
+{
+    const LineDay *day = nullptr;
+    int begin = 0, end = 0;
+    qint64 low = 0, high = 0;
+};
+
+ColumnPicks pickColumn(const LineDays &days, LineLookup &lookup, int begin, int end)
+{
+    ColumnPicks picks;
+    DayPart highest;
+    for (int d = std::max(0, days.dayAt(begin)); d < days.days.size() && days.days.at(d).first < end; ++d) {
+        const LineDay &day = days.days.at(d);
+        DayPart part{&day, std::max(begin, day.firstValued()), std::min(end, day.end())};
+        if (part.begin >= part.end)
+            continue;
+        part.low = part.begin == day.firstValued() ? day.low : lookup.amountAt(day, part.begin - day.first);
+        part.high = part.end == day.end() ? day.high : lookup.amountAt(day, part.end - 1 - day.first);
+        const double low = valueOf(part.low), high = valueOf(part.high);
+        if (picks.firstAt < 0) {
+            picks.firstAt = picks.lowAt = part.begin;
+            picks.firstValue = picks.lowValue = low;
+            picks.highValue = high;
+            highest = part;
+        } else {
+            if (low < picks.lowValue) {
+                picks.lowAt = part.begin;
+                picks.lowValue = low;
+            }
+            if (high > picks.highValue) {
+                picks.highValue = high;
+                highest = part;
+            }
+        }
+        picks.lastAt = part.end - 1;
+        picks.lastValue = high;
+    }
+    if (picks.firstAt < 0)
+        return picks;
+    // Within its part the highest amount starts after the lines below it, unless the part is
+    // all one amount.
+    if (highest.low == highest.high)
+        picks.highAt = highest.begin;
+    else
+        picks.highAt = std::max(highest.begin,
+                                highest.day->firstValued() + lookup.countBelow(*highest.day, highest.high));
+    return picks;
+}
+
+void appendAllOf(const QVector<double> &values, int first, QVector<QVector<QPointF>> &runs)
+{
+    QVector<QPointF> run;
+    for (int i = 0; i < values.size(); ++i) {
+        if (std::isnan(values[i])) {
+            if (!run.isEmpty())
+                runs.append(std::move(run));
+            run = {};
+        } else {
+            run.append(QPointF(first + i, values[i]));
+        }
+    }
+    if (!run.isEmpty())
+        runs.append(std::move(run));
+}
+
+} // namespace
+
+QVector<QVector<QPointF>> visibleDayPoints(const LineDays &days, LineLookup &lookup, double from, double to,
+                                           int columns)
+{
+    QVector<QVector<QPointF>> runs;
+    const int count = days.size();
+    if (count == 0 || !(to >= from))
+        return runs;
+    const int first = std::clamp(int(std::floor(from)) - 1, 0, count - 1);
+    const int last = std::clamp(int(std::ceil(to)) + 1, 0, count - 1);
+    if (first > last)
+        return runs;
+    const int shown = last - first + 1;
+    columns = std::max(columns, 1);
+    if (shown <= 4 * columns) {
+        appendAllOf(lookup.values(days, first, last), first, runs);
+        return runs;
+    }
+
+    QVector<QPointF> run;
+    const double perColumn = double(shown) / columns;
+    for (int column = 0; column < columns; ++column) {
+        const int begin = first + int(std::floor(column * perColumn));
+        const int end = std::min(last + 1, first + int(std::floor((column + 1) * perColumn)));
+        const ColumnPicks picks = pickColumn(days, lookup, begin, end);
+        if (picks.firstAt < 0) {
+            if (!run.isEmpty())
+                runs.append(std::move(run));
+            run = {};
+            continue;
+        }
+        const bool lowFirst = picks.lowAt <= picks.highAt;
+        const QPointF points[4] = {
+            {double(picks.firstAt), picks.firstValue},
+            lowFirst ? QPointF(picks.lowAt, picks.lowValue) : QPointF(picks.highAt, picks.highValue),
+            lowFirst ? QPointF(picks.highAt, picks.highValue) : QPointF(picks.lowAt, picks.lowValue),
+            {double(picks.lastAt), picks.lastValue},
+        };
+        for (int i = 0; i < 4; ++i) {
+            if (i == 0 || points[i].x() != points[i - 1].x())
+                run.append(points[i]);
+        }
+    }
+    if (!run.isEmpty())
+        runs.append(std::move(run));
+    return runs;
+}
+
+} // namespace charts
