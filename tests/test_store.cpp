@@ -712,6 +712,30 @@ private slots:
         QCOMPARE(keptPerDate(raw), QStringList());
     }
 
+    void aLedgerWithoutFiguresPerDateGetsThemWhenOpened()
+    {
+        // Version 4, as the program before wrote it, with lines another tool added since.
+        Workspace ws;
+        const QString path = ws.newLedger();
+        {
+            RawFile raw(path);
+            for (const char *trigger : {"Rashod_day_insert", "Rashod_day_delete", "Rashod_day_update"})
+                raw.exec(QStringLiteral("DROP TRIGGER %1").arg(QLatin1String(trigger)));
+            raw.exec("DROP TABLE GrafDay");
+            raw.exec("PRAGMA user_version = 4");
+            raw.exec("INSERT INTO List (names, suma, dates) VALUES ('Расход', 0, '2022-05-06')");
+            raw.exec("INSERT INTO Rashod (kod, names, price, counts, dates) VALUES (1, 'a', 500000, 10000, '2022-05-06'),"
+                     " (1, 'b', NULL, 10000, '2022-05-06'), (1, 'c', 20000, 30000, NULL), (1, 'd', 70000, 10000, '2022-05-06')");
+        }
+        auto connection = Connection::open(path);
+        RawFile raw(path);
+        QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
+        QCOMPARE(keptPerDate(raw), QStringList({"NULL|1|0|60000|60000", "2022-05-06|3|1|70000|500000"}));
+        // And keeps them from then on.
+        raw.exec("DELETE FROM Rashod WHERE names = 'a'");
+        QCOMPARE(keptPerDate(raw), QStringList({"NULL|1|0|60000|60000", "2022-05-06|2|1|70000|70000"}));
+    }
+
     void aLedgerOfAnEarlierVersionIsUpgradedWithoutLoss_data()
     {
         testing::addEarlierLedgerRows();
