@@ -85,9 +85,11 @@ QPair<double, double> IncomeExpenseChart::verticalRange() const
 QVector<QVector<QPointF>> IncomeExpenseChart::wholePeriodExpenses(double from, double to, int columns)
 {
     QVector<QVector<QPointF>> runs;
-    // One error box for a ledger that cannot be read, not one for every redraw.
+    // One error box for a ledger that cannot be read, not one for every redraw (nor one
+    // for each redraw while the box is up).
     if (m_lookupFailed)
         return runs;
+    m_lookupFailed = true;
     m_lookupFailed = !ui::guard(this, [&] {
         const ledger::Connection *connection = session().chartExpenses().connection();
         if (!connection)

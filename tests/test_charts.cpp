@@ -474,6 +474,43 @@ private slots:
         QCOMPARE(log.seen().size(), 1);
     }
 
+    void keptFiguresThatCannotBeReadShowOneErrorBox()
+    {
+        MessageLog log;
+        Ledger data;
+        for (int day = 1; day <= 25; ++day)
+            data.expense("покупка", 100 + day, thisMonth(day));
+        Program program;
+        auto *window = open<charts::IncomeExpenseChart>(program, app::MainWindow::Child::IncomeExpenseChart);
+        QVERIFY(window);
+        Plot &plot = window->plot();
+
+        // Without the kept figures the whole period does not load, and says why.
+        data.raw.exec("ALTER TABLE GrafDay RENAME TO GrafDayAway");
+        pick(window->periodBox(), 1);
+        QCOMPARE(log.texts().size(), 1);
+        QVERIFY(log.texts().first().contains("GrafDay"));
+        QVERIFY(drawnPoints(plot, window->expenseLine()).isEmpty());
+        data.raw.exec("ALTER TABLE GrafDayAway RENAME TO GrafDay");
+        pick(window->periodBox(), 0);
+        pick(window->periodBox(), 1);
+        QCOMPARE(drawnPoints(plot, window->expenseLine()).size(), 25);
+        QCOMPARE(log.texts().size(), 1);
+
+        // The lines gone behind the program's back: the next redraw says so once, and the
+        // redraws after it draw nothing rather than asking again.
+        data.raw.exec("DROP TABLE Rashod");
+        const QRectF area = plot.chart()->plotArea();
+        plot.chart()->zoomIn(QRectF(area.left() + area.width() / 4, area.top(), area.width() / 2, area.height()));
+        WAIT_COMPARE(log.texts().size(), 2);
+        QVERIFY(log.texts().last().contains("Rashod"));
+        QVERIFY(drawnPoints(plot, window->expenseLine()).isEmpty());
+        plot.chart()->zoomReset();
+        window->resize(window->size() + QSize(40, 30));
+        WAIT_VERIFY(plot.chart()->plotArea().width() > area.width());
+        QCOMPARE(log.texts().size(), 2);
+    }
+
     void printButtonHints()
     {
         Ledger data;
