@@ -25,6 +25,12 @@ QString amount()
     return ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
 }
 
+// A date as a statement's parameter: lines without one are found by NULL.
+QVariant dateParameter(const LineDay &day)
+{
+    return day.day.isNull() ? QVariant() : QVariant(day.day);
+}
+
 } // namespace
 
 int LineDays::dayAt(int position) const
@@ -84,54 +90,59 @@ LedgerLineLookup::LedgerLineLookup(const ledger::Connection &connection)
 
 LedgerLineLookup::~LedgerLineLookup() = default;
 
-ledger::PreparedRead &LedgerLineLookup::read(std::unique_ptr<ledger::PreparedRead> &slot, const QString &sql)
+ledger::PreparedRead &LedgerLineLookup::dayLines()
 {
-    if (!slot)
-        slot = std::make_unique<ledger::PreparedRead>(m_connection, sql);
-    return *slot;
+    if (!m_dayLines)
+        m_dayLines = std::make_unique<ledger::PreparedRead>(
+            m_connection, QStringLiteral("SELECT %1 FROM Rashod WHERE dates IS ? ORDER BY %1 LIMIT ? OFFSET ?").arg(amount()));
+    return *m_dayLines;
 }
 
 QVector<double> LedgerLineLookup::values(const LineDays &days, int first, int last)
 {
     QVector<double> values;
-    const int at = days.dayAt(first);
-    if (at < 0 || last < first)
-        return values;
-    const LineDay &day = days.days.at(at);
-    const QString order = QStringLiteral(" ORDER BY dates, %1 LIMIT ? OFFSET ?").arg(amount());
-    const auto collect = [&values](const ledger::StoredRow &row) {
-        bool empty = false;
-        const qint64 ticks = row.integer(0, &empty);
-        values.append(empty ? kNaN : valueOf(ticks));
-        return true;
-    };
-    values.reserve(last - first + 1);
-    // Lines without a date come before all others.
-    if (day.day.isNull())
-        read(m_fromStart, QStringLiteral("SELECT %1 FROM Rashod").arg(amount()) + order)
-            .forEachRow({last - first + 1, first}, collect);
-    else
-        read(m_from, QStringLiteral("SELECT %1 FROM Rashod WHERE dates >= ?").arg(amount()) + order)
-            .forEachRow({day.day, last - first + 1, first - day.first}, collect);
+    values.reserve(std::max(0, last - first + 1));
+    // Day by day, so that each value stands at a position of its own date even when the
+    // file has changed since the figures were read: a day that has lost lines since shows
+    // gaps, one that has gained some shows as many as it had.
+    for (int d = std::max(0, days.dayAt(first)); d < days.days.size() && days.days.at(d).first <= last; ++d) {
+        const LineDay &day = days.days.at(d);
+        const int from = std::max(first, day.first);
+        const int count = std::min(last + 1, day.end()) - from;
+        const qsizetype wanted = values.size() + count;
+        dayLines().forEachRow({dateParameter(day), count, from - day.first}, [&values](const ledger::StoredRow &row) {
+            bool empty = false;
+            const qint64 ticks = row.integer(0, &empty);
+            values.append(empty ? kNaN : valueOf(ticks));
+            return true;
+        });
+        while (values.size() < wanted)
+            values.append(kNaN);
+    }
     return values;
 }
 
 qint64 LedgerLineLookup::amountAt(const LineDay &day, int offset)
 {
-    qint64 ticks = 0;
-    read(m_at, QStringLiteral("SELECT %1 FROM Rashod WHERE dates IS ? ORDER BY %1 LIMIT 1 OFFSET ?").arg(amount()))
-        .forEachRow({day.day, offset}, [&ticks](const ledger::StoredRow &row) {
-            ticks = row.integer(0);
-            return false;
-        });
+    // The day's highest stands in for a line that has gone since the figures were read.
+    qint64 ticks = day.high;
+    dayLines().forEachRow({dateParameter(day), 1, offset}, [&ticks](const ledger::StoredRow &row) {
+        bool empty = false;
+        const qint64 stored = row.integer(0, &empty);
+        if (!empty)
+            ticks = stored;
+        return false;
+    });
     return ticks;
 }
 
 int LedgerLineLookup::countBelow(const LineDay &day, qint64 ticks)
 {
     int count = 0;
-    read(m_below, QStringLiteral("SELECT count(*) FROM Rashod WHERE dates IS ? AND %1 < ?").arg(amount()))
-        .forEachRow({day.day, ticks}, [&count](const ledger::StoredRow &row) {
+    if (!m_below)
+        m_below = std::make_unique<ledger::PreparedRead>(
+            m_connection, QStringLiteral("SELECT count(*) FROM Rashod WHERE dates IS ? AND %1 < ?").arg(amount()));
+    m_below->forEachRow({dateParameter(day), ticks}, [&count](const ledger::StoredRow &row) {
             count = int(row.integer(0));
             return false;
         });

@@ -77,13 +77,12 @@ public:
     int countBelow(const LineDay &day, qint64 ticks) override;
 
 private:
-    ledger::PreparedRead &read(std::unique_ptr<ledger::PreparedRead> &slot, const QString &sql);
+    // A day's lines in the chart's order, from an offset on.
+    ledger::PreparedRead &dayLines();
 
     const ledger::Connection &m_connection;
-    std::unique_ptr<ledger::PreparedRead> m_at;
+    std::unique_ptr<ledger::PreparedRead> m_dayLines;
     std::unique_ptr<ledger::PreparedRead> m_below;
-    std::unique_ptr<ledger::PreparedRead> m_from;
-    std::unique_ptr<ledger::PreparedRead> m_fromStart;
 };
 
 // What visiblePoints gives for the lines' values, point for point, worked out from the
