@@ -308,10 +308,10 @@ bool valueRange(const QVector<const QVector<double> *> &series, double *low, dou
     return any;
 }
 
-QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double from, double to, int columns)
+QVector<QVector<QPointF>> reducedRuns(int count, double from, double to, int columns, const ValuesOf &valuesOf,
+                                      const ColumnOf &columnOf)
 {
     QVector<QVector<QPointF>> runs;
-    const int count = int(values.size());
     if (count == 0 || !(to >= from))
         return runs;
     const int first = std::clamp(int(std::floor(from)) - 1, 0, count - 1);
@@ -329,11 +329,12 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
     };
 
     if (shown <= 4 * columns) {
-        for (int i = first; i <= last; ++i) {
+        const QVector<double> values = valuesOf(first, last);
+        for (int i = 0; i < values.size(); ++i) {
             if (std::isnan(values[i]))
                 endRun();
             else
-                run.append(QPointF(i, values[i]));
+                run.append(QPointF(first + i, values[i]));
         }
         endRun();
         return runs;
@@ -343,6 +344,27 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
     for (int column = 0; column < columns; ++column) {
         const int begin = first + int(std::floor(column * perColumn));
         const int end = std::min(last + 1, first + int(std::floor((column + 1) * perColumn)));
+        const ColumnPoints points = columnOf(begin, end);
+        if (!points.any) {
+            endRun();
+            continue;
+        }
+        const bool lowFirst = points.lowest.x() <= points.highest.x();
+        const QPointF picks[4] = {points.first, lowFirst ? points.lowest : points.highest,
+                                  lowFirst ? points.highest : points.lowest, points.last};
+        for (int i = 0; i < 4; ++i) {
+            if (i == 0 || picks[i].x() != picks[i - 1].x())
+                run.append(picks[i]);
+        }
+    }
+    endRun();
+    return runs;
+}
+
+QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double from, double to, int columns)
+{
+    const auto valuesOf = [&values](int first, int last) { return values.mid(first, last - first + 1); };
+    const auto columnOf = [&values](int begin, int end) {
         int firstAt = -1, lastAt = -1, lowAt = -1, highAt = -1;
         for (int i = begin; i < end; ++i) {
             const double v = values[i];
@@ -356,20 +378,14 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
             if (v > values[highAt])
                 highAt = i;
         }
-        if (firstAt < 0) {
-            endRun();
-            continue;
-        }
-        int picks[4] = {firstAt, std::min(lowAt, highAt), std::max(lowAt, highAt), lastAt};
-        int previous = -1;
-        for (const int i : picks) {
-            if (i != previous)
-                run.append(QPointF(i, values[i]));
-            previous = i;
-        }
-    }
-    endRun();
-    return runs;
+        ColumnPoints points;
+        if (firstAt < 0)
+            return points;
+        const auto at = [&values](int i) { return QPointF(i, values[i]); };
+        points = {true, at(firstAt), at(lowAt), at(highAt), at(lastAt)};
+        return points;
+    };
+    return reducedRuns(int(values.size()), from, to, columns, valuesOf, columnOf);
 }
 
 QString priceHistoryStatement(bool wholePeriod)

@@ -96,6 +96,22 @@ bool valueRange(const QVector<const QVector<double> *> &series, double *low, dou
 // range are kept so that lines reach the edges.
 QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double from, double to, int columns);
 
+// A pixel column's points of a reduced line: its first and last valued point and the first
+// points of its lowest and of its highest value; `any` is false when it has no value.
+struct ColumnPoints
+{
+    bool any = false;
+    QPointF first, lowest, highest, last;
+};
+// What visiblePoints does, for `count` positions whose values need not all be at hand:
+// `valuesOf` gives those of positions first..last (NaN where empty) when they are few
+// enough to draw one by one, otherwise `columnOf` gives each column's points, for the
+// positions from `begin` up to `end`.
+using ValuesOf = std::function<QVector<double>(int first, int last)>;
+using ColumnOf = std::function<ColumnPoints(int begin, int end)>;
+QVector<QVector<QPointF>> reducedRuns(int count, double from, double to, int columns, const ValuesOf &valuesOf,
+                                      const ColumnOf &columnOf);
+
 // One purchase of an item: when (seconds from Julian day 0, the time of day when the line
 // has one) and the price of one unit.
 struct PricePoint

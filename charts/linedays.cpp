@@ -5,7 +5,6 @@
 #include "ledger/schema.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace charts {
@@ -151,14 +150,6 @@ int LedgerLineLookup::countBelow(const LineDay &day, qint64 ticks)
 
 namespace {
 
-// The points a pixel column keeps, as visiblePoints picks them: its first and last valued
-// position, and the first positions of its lowest and of its highest value.
-struct ColumnPicks
-{
-    int firstAt = -1, lowAt = -1, highAt = -1, lastAt = -1;
-    double firstValue = 0, lowValue = 0, highValue = 0, lastValue = 0;
-};
-
 // The part of one day within a column that has amounts: ascending from `begin` to `end`.
 struct DayPart
 {
@@ -167,9 +158,12 @@ struct DayPart
     qint64 low = 0, high = 0;
 };
 
-ColumnPicks pickColumn(const LineDays &days, LineLookup &lookup, int begin, int end)
+// A column's points, as visiblePoints picks them: within each of its dates the values
+// ascend, so its first and lowest lie at the start of a date's part and its highest and
+// last at the end of one.
+ColumnPoints pickColumn(const LineDays &days, LineLookup &lookup, int begin, int end)
 {
-    ColumnPicks picks;
+    ColumnPoints points;
     DayPart highest;
     for (int d = std::max(0, days.dayAt(begin)); d < days.days.size() && days.days.at(d).first < end; ++d) {
         const LineDay &day = days.days.at(d);
@@ -178,51 +172,31 @@ ColumnPicks pickColumn(const LineDays &days, LineLookup &lookup, int begin, int 
             continue;
         part.low = part.begin == day.firstValued() ? day.low : lookup.amountAt(day, part.begin - day.first);
         part.high = part.end == day.end() ? day.high : lookup.amountAt(day, part.end - 1 - day.first);
-        const double low = valueOf(part.low), high = valueOf(part.high);
-        if (picks.firstAt < 0) {
-            picks.firstAt = picks.lowAt = part.begin;
-            picks.firstValue = picks.lowValue = low;
-            picks.highValue = high;
+        const QPointF low(part.begin, valueOf(part.low));
+        const QPointF high(part.end - 1, valueOf(part.high));
+        if (!points.any) {
+            points = {true, low, low, high, high};
             highest = part;
         } else {
-            if (low < picks.lowValue) {
-                picks.lowAt = part.begin;
-                picks.lowValue = low;
-            }
-            if (high > picks.highValue) {
-                picks.highValue = high;
+            if (low.y() < points.lowest.y())
+                points.lowest = low;
+            if (high.y() > points.highest.y()) {
+                points.highest = high;
                 highest = part;
             }
         }
-        picks.lastAt = part.end - 1;
-        picks.lastValue = high;
+        points.last = high;
     }
-    if (picks.firstAt < 0)
-        return picks;
+    if (!points.any)
+        return points;
     // Within its part the highest amount starts after the lines below it, unless the part is
     // all one amount.
     if (highest.low == highest.high)
-        picks.highAt = highest.begin;
+        points.highest.setX(highest.begin);
     else
-        picks.highAt = std::max(highest.begin,
-                                highest.day->firstValued() + lookup.countBelow(*highest.day, highest.high));
-    return picks;
-}
-
-void appendAllOf(const QVector<double> &values, int first, QVector<QVector<QPointF>> &runs)
-{
-    QVector<QPointF> run;
-    for (int i = 0; i < values.size(); ++i) {
-        if (std::isnan(values[i])) {
-            if (!run.isEmpty())
-                runs.append(std::move(run));
-            run = {};
-        } else {
-            run.append(QPointF(first + i, values[i]));
-        }
-    }
-    if (!run.isEmpty())
-        runs.append(std::move(run));
+        points.highest.setX(std::max(highest.begin,
+                                     highest.day->firstValued() + lookup.countBelow(*highest.day, highest.high)));
+    return points;
 }
 
 } // namespace
@@ -230,48 +204,9 @@ void appendAllOf(const QVector<double> &values, int first, QVector<QVector<QPoin
 QVector<QVector<QPointF>> visibleDayPoints(const LineDays &days, LineLookup &lookup, double from, double to,
                                            int columns)
 {
-    QVector<QVector<QPointF>> runs;
-    const int count = days.size();
-    if (count == 0 || !(to >= from))
-        return runs;
-    const int first = std::clamp(int(std::floor(from)) - 1, 0, count - 1);
-    const int last = std::clamp(int(std::ceil(to)) + 1, 0, count - 1);
-    if (first > last)
-        return runs;
-    const int shown = last - first + 1;
-    columns = std::max(columns, 1);
-    if (shown <= 4 * columns) {
-        appendAllOf(lookup.values(days, first, last), first, runs);
-        return runs;
-    }
-
-    QVector<QPointF> run;
-    const double perColumn = double(shown) / columns;
-    for (int column = 0; column < columns; ++column) {
-        const int begin = first + int(std::floor(column * perColumn));
-        const int end = std::min(last + 1, first + int(std::floor((column + 1) * perColumn)));
-        const ColumnPicks picks = pickColumn(days, lookup, begin, end);
-        if (picks.firstAt < 0) {
-            if (!run.isEmpty())
-                runs.append(std::move(run));
-            run = {};
-            continue;
-        }
-        const bool lowFirst = picks.lowAt <= picks.highAt;
-        const QPointF points[4] = {
-            {double(picks.firstAt), picks.firstValue},
-            lowFirst ? QPointF(picks.lowAt, picks.lowValue) : QPointF(picks.highAt, picks.highValue),
-            lowFirst ? QPointF(picks.highAt, picks.highValue) : QPointF(picks.lowAt, picks.lowValue),
-            {double(picks.lastAt), picks.lastValue},
-        };
-        for (int i = 0; i < 4; ++i) {
-            if (i == 0 || points[i].x() != points[i - 1].x())
-                run.append(points[i]);
-        }
-    }
-    if (!run.isEmpty())
-        runs.append(std::move(run));
-    return runs;
+    return reducedRuns(
+        days.size(), from, to, columns, [&](int first, int last) { return lookup.values(days, first, last); },
+        [&](int begin, int end) { return pickColumn(days, lookup, begin, end); });
 }
 
 } // namespace charts
