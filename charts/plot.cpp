@@ -241,7 +241,6 @@ void Plot::setLineValues(int line, QVector<double> values)
 {
     Line &l = m_lines[line];
     l.values = std::move(values);
-    l.positions = int(l.values.size());
     l.ownPlaces = false;
     l.points.clear();
     l.rule = nullptr;
@@ -251,7 +250,7 @@ void Plot::setLineRule(int line, int count, PointsRule visible)
 {
     Line &l = m_lines[line];
     l.values.clear();
-    l.positions = count;
+    l.ruleCount = count;
     l.ownPlaces = false;
     l.points.clear();
     l.rule = std::move(visible);
@@ -259,7 +258,8 @@ void Plot::setLineRule(int line, int count, PointsRule visible)
 
 int Plot::linePositions(int line) const
 {
-    return m_lines.at(line).positions;
+    const Line &l = m_lines.at(line);
+    return l.rule ? l.ruleCount : int(l.values.size());
 }
 
 void Plot::setLinePoints(int line, QVector<QPointF> points)
@@ -270,7 +270,6 @@ void Plot::setLinePoints(int line, QVector<QPointF> points)
     for (const QPointF &point : points)
         l.values.append(point.y());
     l.points = std::move(points);
-    l.positions = int(l.values.size());
     l.ownPlaces = true;
 }
 

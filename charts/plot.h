@@ -139,9 +139,9 @@ private:
         int width = 1;
         QVector<double> values;
         QVector<QPointF> points; // when the line has places of its own
-        int positions = 0;
         bool ownPlaces = false;
-        PointsRule rule; // when the points come from elsewhere
+        PointsRule rule; // when the points come from elsewhere,
+        int ruleCount = 0; // for so many positions
         bool markers = false;
         bool thinWhenDense = false;
         QList<QLineSeries *> series;

@@ -345,7 +345,6 @@ constexpr int kLineDaysVersion = 5;
 QString lineDayChange(const QString &row)
 {
     const QString amount = amountExpression(row + QStringLiteral(".price"), row + QStringLiteral(".counts"));
-    const QString amountOf = amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
     const QString day = row + QStringLiteral(".dates");
     if (row == QLatin1String("NEW")) {
         return QStringLiteral(
@@ -363,7 +362,7 @@ QString lineDayChange(const QString &row)
                " high = CASE WHEN %1 IS NOT NULL AND %1 >= high THEN (SELECT max(%3) FROM Rashod WHERE dates IS %2) ELSE high END"
                " WHERE day IS %2;"
                " DELETE FROM GrafDay WHERE day IS %2 AND n <= 0;")
-        .arg(amount, day, amountOf);
+        .arg(amount, day, amountExpression(QStringLiteral("price"), QStringLiteral("counts")));
 }
 
 QStringList lineDayStatements()
