@@ -76,6 +76,10 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     buildCentralWidget();
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(true);
+    m_ratesStatus = new QLabel(QStringLiteral("Загрузка курсов валют…"), statusBar());
+    m_ratesStatus->setObjectName(QStringLiteral("RatesStatus"));
+    m_ratesStatus->hide();
+    statusBar()->addWidget(m_ratesStatus);
 
     m_session.setBalanceRefresher([this] { GetBalans(); });
     connectPanel();
@@ -294,7 +298,7 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A rate download under way would keep the program alive until it gives up.
-    m_rates.cancel();
+    m_rates.stop();
     m_store.writeNumber(QStringLiteral("Width"), width());
     m_store.writeNumber(QStringLiteral("Height"), height());
     m_store.writeNumber(QStringLiteral("windowState"), windowState() == Qt::WindowNoState ? 0 : 1);
@@ -354,8 +358,8 @@ void MainWindow::LoadDB(const QString &path)
 
 std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
 {
-    // The rate fetch lets events run while it waits and then writes into the open ledger:
-    // that ledger must not be closed under it.
+    // The rate fetch runs on while the window works and then writes into the open ledger:
+    // that ledger must not be closed under it (nor another half opened, behind a password).
     if (m_rates.isUpdating())
         throw ledger::Error(QStringLiteral("Дождитесь окончания загрузки курсов валют и откройте базу данных снова"));
 
@@ -471,11 +475,30 @@ void MainWindow::GetValuts()
     // With no ledger open there is nowhere to keep the rates.
     if (!m_session.isOpen())
         return;
-    const auto outcome = m_rates.update(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true));
+    showRates(m_rates.start(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true),
+                            [this] { ratesAnswered(); }));
+}
+
+void MainWindow::ratesAnswered()
+{
+    ui::guard(this, [this] {
+        m_ratesStatus->hide();
+        // The ledger open now keeps them, should another have been opened meanwhile.
+        const auto outcome = m_rates.finish(m_session.isOpen() ? &m_session.connection() : nullptr);
+        showRates(outcome);
+        // The figures' hints follow the rates.
+        if (m_session.isOpen() && outcome != rates::RateKeeper::Outcome::Cancelled)
+            GetBalans();
+    });
+}
+
+void MainWindow::showRates(rates::RateKeeper::Outcome outcome)
+{
     using Outcome = rates::RateKeeper::Outcome;
-    if (outcome == Outcome::Off || outcome == Outcome::Busy || outcome == Outcome::Cancelled)
-        return;
-    m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
+    if (outcome == Outcome::Started)
+        m_ratesStatus->show();
+    if (outcome == Outcome::Fetched || outcome == Outcome::FromLedger)
+        m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }
 
 QMdiSubWindow *MainWindow::findChildWindow(const QString &caption) const

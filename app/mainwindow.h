@@ -14,6 +14,7 @@
 
 class QAction;
 class QHBoxLayout;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QVBoxLayout;
@@ -60,7 +61,8 @@ public:
     void NewDB();
     // Refreshes the information panel's figures.
     void GetBalans();
-    // Fetches or reads the day's rates.
+    // Reads the day's rates, or starts fetching them: they come later, the window working
+    // meanwhile, and the status bar says so.
     void GetValuts();
 
     // The window of a kind, created when none with its caption is open; an open one is left
@@ -111,6 +113,9 @@ private:
     void exportCurrent();
     void restoreGeometryFromStore();
     void setLedgerCaption(const QString &description);
+    // The end of a fetch GetValuts started.
+    void ratesAnswered();
+    void showRates(rates::RateKeeper::Outcome outcome);
 
     SettingsStore &m_store;
     ledger::Session m_session;
@@ -125,6 +130,8 @@ private:
     rates::RateKeeper m_rates;
     // The panel's refresh has asked for the rates since the ledger was opened.
     bool m_ratesAsked = false;
+    // "Загрузка курсов валют…" in the status bar while they are fetched.
+    QLabel *m_ratesStatus = nullptr;
 
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;

@@ -218,24 +218,35 @@ HttpClient::Hop HttpClient::perform(const QByteArray &url, long timeoutMs)
     return hop;
 }
 
-HttpResult HttpClient::get(const QString &url)
+void HttpClient::pause(int ms)
+{
+    const QDeadlineTimer until(ms);
+    // With no transfer added the multi handle's poll only waits, and cancel() wakes it.
+    while (!m_cancelled && !until.hasExpired())
+        curl_multi_poll(multiOf(m_multi), nullptr, 0, int(qMax<qint64>(1, until.remainingTime())), nullptr);
+}
+
+HttpResult HttpClient::get(const QString &url, QDeadlineTimer until)
 {
     HttpResult result;
     QElapsedTimer clock;
     clock.start();
     QByteArray address = url.toUtf8();
     for (long redirects = 0;; ++redirects) {
-        const long left = long(m_totalMs - clock.elapsed());
+        qint64 left = m_totalMs - clock.elapsed();
+        if (!until.isForever())
+            left = qMin(left, until.remainingTime());
         if (m_cancelled) {
             result.cancelled = true;
             result.error = QStringLiteral("cancelled");
             break;
         }
         if (left <= 0) {
-            result.error = QStringLiteral("no answer within %1 ms").arg(m_totalMs);
+            result.error = until.hasExpired() ? QStringLiteral("no time left for the request")
+                                              : QStringLiteral("no answer within %1 ms").arg(m_totalMs);
             break;
         }
-        Hop hop = perform(address, left);
+        Hop hop = perform(address, long(left));
         result.status = int(hop.status);
         result.contentType = hop.contentType;
         if (m_cancelled) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <atomic>
@@ -40,8 +41,12 @@ public:
 
     // One GET. Never throws for a network failure: that is a result with ok == false. A body
     // beyond kBodyLimit is dropped and fails the request. Redirects are followed, from http
-    // to https too, but never from https back to http. One thread at a time.
-    HttpResult get(const QString &url);
+    // to https too, but never from https back to http. The request ends by `until` at the
+    // latest, whatever its own bounds leave. One thread at a time.
+    HttpResult get(const QString &url, QDeadlineTimer until = QDeadlineTimer(QDeadlineTimer::Forever));
+
+    // Lets `ms` milliseconds pass on the calling thread; cancel() ends the pause at once.
+    void pause(int ms);
 
     // Ends a request under way at once, and every later one before it starts: for quitting.
     // Safe from any thread.

@@ -131,11 +131,18 @@ QString decodePage(const QByteArray &body, const QString &contentType)
 
 QString cutRateText(const QString &page, const QString &marker)
 {
-    QStringView kept(page);
-    if (const qsizetype at = kept.indexOf(marker); at >= 0)
-        kept = kept.mid(at);
-    if (const qsizetype pair = kept.indexOf(QLatin1String("\">")); pair >= 0)
-        kept = kept.mid(pair);
+    const qsizetype at = page.indexOf(marker);
+    if (at < 0)
+        return QString();
+    QStringView kept = QStringView(page).mid(at + marker.size());
+    for (const QLatin1String rowEdge : {QLatin1String("</tr"), QLatin1String("<tr")}) {
+        if (const qsizetype edge = kept.indexOf(rowEdge, 0, Qt::CaseInsensitive); edge >= 0)
+            kept = kept.left(edge + 1); // its "<" may end the rate
+    }
+    const qsizetype pair = kept.indexOf(QLatin1String("\">"));
+    if (pair < 0)
+        return QString();
+    kept = kept.mid(pair);
     // The rate stands after the two characters of the pair; a "<" among the first three
     // characters, or none at all, leaves nothing between.
     const qsizetype end = kept.indexOf(QLatin1Char('<'));
@@ -147,6 +154,15 @@ QString cutRateText(const QString &page, const QString &marker)
 Money cutRate(const QString &page, const QString &marker)
 {
     return regional::parseMoney(cutRateText(page, marker));
+}
+
+bool isPlausible(const Rates &rates)
+{
+    for (const Money rate : {rates.dollar, rates.euro, rates.pound}) {
+        if (rate < kLowestRate || rate > kHighestRate)
+            return false;
+    }
+    return true;
 }
 
 Rates cutRates(const QString &page)

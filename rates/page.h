@@ -35,8 +35,10 @@ bool namesWindows1251(const QString &contentType);
 // The page as text: windows-1251 when its Content-Type says so, otherwise UTF-8.
 QString decodePage(const QByteArray &body, const QString &contentType);
 
-// The text after the first `marker`, between the next `">` and the next "<" after that pair.
-// A missing marker or pair leaves the search where it was; no "<" gives an empty text.
+// The text after the first `marker`, between the next `">` and the next "<" after that pair,
+// taken only from the marker's own entry: up to the end of its table row ("</tr" or the next
+// "<tr", any letter case), or of the page. A missing marker or pair, or no "<", gives an
+// empty text: a rate is never taken from another currency's entry.
 QString cutRateText(const QString &page, const QString &marker);
 
 // The cut text read as a rate (decimal comma, four decimals). Raises ConversionError
@@ -52,5 +54,11 @@ struct Rates
 
 // All three rates of a page, or the ConversionError of the first that cannot be read.
 Rates cutRates(const QString &page);
+
+// The span a rate can truly have, in roubles a unit: 0,0001 to 100 000. Beyond it an answer is
+// wrong (a zero, a sign, a figure at the money type's limit) and is not to be kept.
+inline constexpr Money kLowestRate = Money::fromTicks(1);
+inline constexpr Money kHighestRate = Money::fromTicks(100'000 * Money::Scale);
+bool isPlausible(const Rates &rates);
 
 } // namespace rates

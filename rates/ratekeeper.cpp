@@ -6,10 +6,10 @@
 
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
+#include "ledger/error.h"
 #include "ledger/regional.h"
 
-#include <QCoreApplication>
-#include <QDate>
+#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSqlQuery>
 
@@ -55,6 +55,11 @@ QString dateLine(const QDate &date)
     return QStringLiteral("(на ") + regional::shortDate(date) + QStringLiteral(" г. по ЦБ)");
 }
 
+bool holdsDay(const std::optional<NewestRow> &newest, const QDate &day)
+{
+    return newest && newest->date == day;
+}
+
 } // namespace
 
 RateKeeper::RateKeeper()
@@ -62,10 +67,16 @@ RateKeeper::RateKeeper()
     , m_euroText(QStringLiteral("Евро: 0,00 руб."))
     , m_poundText(QStringLiteral("Фунт: 0,00 руб."))
     , m_dateText(QStringLiteral("(данные не получены)"))
+    , m_receiver(std::make_unique<QObject>())
 {
 }
 
-RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, bool internetAllowed)
+RateKeeper::~RateKeeper()
+{
+    stop();
+}
+
+std::optional<RateKeeper::Outcome> RateKeeper::refusal(bool internetAllowed) const
 {
     if (!internetAllowed)
         return Outcome::Off;
@@ -75,27 +86,85 @@ RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, boo
         return Outcome::Busy;
     if (m_client.isCancelled())
         return Outcome::Cancelled;
+    return std::nullopt;
+}
+
+RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, bool internetAllowed)
+{
+    if (const auto refused = refusal(internetAllowed))
+        return *refused;
     m_updating = true;
     const auto done = qScopeGuard([this] { m_updating = false; });
-
     const QDate today = QDate::currentDate();
+    m_fetch = Fetch();
+    if (!holdsDay(readNewestRow(connection), today))
+        runWaiting([this, &today] { m_fetch = fetch(today); });
+    return settle(connection, today);
+}
+
+RateKeeper::Outcome RateKeeper::start(const ledger::Connection &connection, bool internetAllowed,
+                                      std::function<void()> answered)
+{
+    if (const auto refused = refusal(internetAllowed))
+        return *refused;
+    m_fetch = Fetch();
+    m_fetchDay = QDate::currentDate();
+    if (holdsDay(readNewestRow(connection), m_fetchDay))
+        return settle(connection, m_fetchDay);
+    m_updating = true;
+    m_thread.reset(QThread::create([this] {
+        try {
+            m_fetch = fetch(m_fetchDay);
+        } catch (...) {
+            m_fetch.failure = std::current_exception();
+        }
+    }));
+    // finished reaches the receiver queued, on this thread, once the fetch is over.
+    QObject::connect(m_thread.get(), &QThread::finished, m_receiver.get(), [answered = std::move(answered)] {
+        if (answered)
+            answered();
+    });
+    m_thread->start();
+    return Outcome::Started;
+}
+
+RateKeeper::Outcome RateKeeper::finish(const ledger::Connection *connection)
+{
+    if (!m_thread)
+        return Outcome::Cancelled;
+    m_thread->wait();
+    m_thread.reset();
+    const auto done = qScopeGuard([this] { m_updating = false; });
+    return connection ? settle(*connection, m_fetchDay) : Outcome::Cancelled;
+}
+
+void RateKeeper::stop()
+{
+    cancel();
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    m_thread.reset();
+    m_receiver = std::make_unique<QObject>(); // an end already posted goes with the old one
+    m_updating = false;
+}
+
+RateKeeper::Outcome RateKeeper::settle(const ledger::Connection &connection, const QDate &day)
+{
+    if (m_fetch.cancelled)
+        return Outcome::Cancelled;
+    if (m_fetch.failure)
+        std::rethrow_exception(m_fetch.failure);
     const std::optional<NewestRow> newest = readNewestRow(connection);
 
-    Fetch fetched;
-    if (!newest || newest->date != today)
-        fetched = fetch(today);
-    if (fetched.cancelled)
-        return Outcome::Cancelled;
-
-    // All three rates or none, and the row before anything shows: a page that cannot be
-    // read, or a row the ledger refuses, leaves the rates and the texts as they were.
-    std::optional<Rates> fresh = fetched.rates;
-    if (!fresh && !fetched.page.isEmpty())
-        fresh = cutRates(decodePage(fetched.page, fetched.contentType));
-    if (fresh) {
-        ledger::storeRates(connection, fresh->dollar, fresh->euro, fresh->pound);
-        m_rates = *fresh;
-        m_dateText = dateLine(today);
+    // All three rates or none, and the row before anything shows: a row the ledger refuses
+    // leaves the rates and the texts as they were. A row of the day stored meanwhile (another
+    // ledger opened during the fetch) is kept, not doubled.
+    if (m_fetch.rates && !holdsDay(newest, day)) {
+        const Rates fresh = *m_fetch.rates;
+        ledger::storeRates(connection, fresh.dollar, fresh.euro, fresh.pound);
+        m_rates = fresh;
+        m_dateText = dateLine(day);
         showRates();
         return Outcome::Fetched;
     }
@@ -114,48 +183,44 @@ RateKeeper::Outcome RateKeeper::update(const ledger::Connection &connection, boo
     return Outcome::FromLedger;
 }
 
-HttpResult RateKeeper::get(const QString &url)
+void RateKeeper::readPage(const HttpResult &page, Fetch &fetched)
 {
-    HttpResult result;
-    runWaiting([this, &url, &result] { result = m_client.get(url); });
-    return result;
+    try {
+        const Rates rates = cutRates(decodePage(page.body, page.contentType));
+        if (isPlausible(rates))
+            fetched.rates = rates;
+    } catch (const ledger::ConversionError &) {
+        fetched.failure = std::current_exception();
+    }
 }
 
 RateKeeper::Fetch RateKeeper::fetch(const QDate &day)
 {
-    int failures = 0;
-    for (;;) {
-        Fetch fetched;
-        // The bank's XML service first; its answer is read only when it has all three rates.
-        const HttpResult xml = get(xmlUrl(day));
+    const QDeadlineTimer until(m_fetchBoundMs);
+    Fetch fetched;
+    for (int failures = 0; failures < kMaxFailures && !until.hasExpired();) {
+        // The bank's XML service first; its answer counts only with all three rates.
+        const HttpResult xml = m_client.get(xmlUrl(day), until);
         if (xml.ok)
             fetched.rates = readDailyXml(xml.body, xml.contentType);
-        // Then the daily page.
-        HttpResult page;
-        if (!fetched.rates && !xml.cancelled) {
-            page = get(requestUrl(day));
-            if (!page.ok && !page.cancelled) {
-                m_client.closeConnection();
-                ++failures;
-                pauseWaiting(kPauseAfterFailureMs);
-            }
+        // Then the daily page. An empty body ends the attempts as well: the server did answer.
+        if (!fetched.rates && !m_client.isCancelled()) {
+            const HttpResult page = m_client.get(requestUrl(day), until);
+            if (page.ok && page.body.isEmpty())
+                break;
+            if (page.ok)
+                readPage(page, fetched);
         }
-        QCoreApplication::processEvents();
-        if (m_client.isCancelled()) {
-            fetched.cancelled = true;
-            return fetched;
-        }
-        if (fetched.rates)
-            return fetched;
-        if (page.ok) {
-            // An empty body ends the attempts as well: the server did answer.
-            fetched.page = page.body;
-            fetched.contentType = page.contentType;
-            return fetched;
-        }
-        if (failures >= kMaxFailures)
-            return fetched;
+        if (fetched.rates || fetched.failure || m_client.isCancelled())
+            break;
+        // No answer, or rates that cannot be true: a failed attempt.
+        m_client.closeConnection();
+        if (++failures < kMaxFailures)
+            m_client.pause(int(qMin<qint64>(kPauseAfterFailureMs, until.remainingTime())));
     }
+    if (m_client.isCancelled())
+        return Fetch{std::nullopt, nullptr, true};
+    return fetched;
 }
 
 void RateKeeper::showRates()

@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
-#include <QTimer>
 
 #include <exception>
 #include <memory>
@@ -94,16 +93,6 @@ void runWaiting(const std::function<void()> &work)
     }
     if (failure)
         std::rethrow_exception(failure);
-}
-
-void pauseWaiting(int ms)
-{
-    if (ms <= 0)
-        return;
-    HeldInput held;
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 } // namespace rates

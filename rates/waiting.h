@@ -10,7 +10,4 @@ namespace rates {
 // thrown by `work` is rethrown here. Needs a QCoreApplication.
 void runWaiting(const std::function<void()> &work);
 
-// Lets `ms` milliseconds pass the same way: timers and painting go on, user input waits.
-void pauseWaiting(int ms);
-
 } // namespace rates

@@ -140,7 +140,7 @@ std::optional<Rates> readDailyXml(const QByteArray &body, const QString &content
     const auto dollar = rate("USD");
     const auto euro = rate("EUR");
     const auto pound = rate("GBP");
-    if (!dollar || !euro || !pound)
+    if (!dollar || !euro || !pound || !isPlausible({*dollar, *euro, *pound}))
         return std::nullopt;
     return Rates{*dollar, *euro, *pound};
 }

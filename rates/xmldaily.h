@@ -12,8 +12,8 @@
 namespace rates {
 
 // The dollar, euro and pound rates of a ValCurs document, each Value divided by its Nominal
-// exactly (four decimals, ties to even); none when the document is no such XML or lacks one
-// of the three. The encoding is the one the document declares, otherwise the one
+// exactly (four decimals, ties to even); none when the document is no such XML, lacks one of
+// the three, or gives one that cannot be true (isPlausible). The encoding is the one the document declares, otherwise the one
 // `contentType` names (windows-1251 or UTF-8).
 std::optional<Rates> readDailyXml(const QByteArray &body, const QString &contentType);
 

@@ -16,8 +16,10 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -48,6 +50,11 @@ QString ledgerWith(qint64 income, qint64 expense)
 }
 
 const QString today = regional::shortDate(QDate::currentDate());
+
+bool ratesCame(app::MainWindow &w)
+{
+    return waitUntil([&w] { return !w.rates().isUpdating(); });
+}
 
 } // namespace
 
@@ -135,6 +142,7 @@ private slots:
         QCOMPARE(label(w, "Label6")->text(), QStringLiteral("Евро: 40,0000"));
         QCOMPARE(label(w, "Label13")->text(), QStringLiteral("Фунт: 50,5000"));
         QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(на %1 г. по ЦБ)").arg(today));
+        QVERIFY(!find<QLabel>(&w, "RatesStatus")->isVisible());
         QCOMPARE(label(w, "Label1")->toolTip(), QStringLiteral("$40,00\n€30,00"));
         QCOMPARE(label(w, "Label11")->toolTip(), QStringLiteral("$40,00\n€30,00"));
         QCOMPARE(label(w, "Label12")->toolTip(), QStringLiteral("$0,00\n€0,00"));
@@ -267,6 +275,7 @@ private slots:
 
         // Asking with "Курсы валют:" does ask, and says why nothing came.
         QTest::mouseClick(find<QWidget>(&w, "Label4"), Qt::LeftButton);
+        QVERIFY(ratesCame(w));
         QCOMPARE(server.count(), 4);
         QCOMPARE(log.texts().size(), 2);
 
@@ -276,6 +285,7 @@ private slots:
         ledger::Connection::create(other);
         ledger::recordIncome(*ledger::Connection::open(other), "Зарплата", rub(500), "", false);
         ui::guard(&w, [&] { w.LoadDB(other); });
+        QVERIFY(ratesCame(w));
         QCOMPARE(label(w, "Label11")->text(), QStringLiteral("Доход: 500,00 руб."));
         QCOMPARE(label(w, "Label1")->text(), QStringLiteral("баланс: 500,00 руб."));
         QCOMPARE(server.count(), 6);
@@ -300,6 +310,34 @@ private slots:
         QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(данные не получены)"));
         QVERIFY(label(w, "Label1")->toolTip().isEmpty());
         qunsetenv("VELTOR_RATES_URL");
+    }
+
+    void theWindowWorksWhileTheRatesAreFetched()
+    {
+        ledgerWith(10, 20);
+        PageServer server;
+        server.respond = [](const QByteArray &) { return Reply{Reply::Hang, {}}; };
+        qputenv("VELTOR_RATES_URL", server.base().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VELTOR_RATES_URL"); });
+        app::SettingsStore store;
+        app::MainWindow w(store);
+        w.show();
+        // While the bank keeps the first request: the journal shows its rows and takes keys, the
+        // panel its figures, and the status bar says what is awaited.
+        QTableView *grid = nullptr;
+        QVERIFY(waitUntil([&] {
+            QMdiSubWindow *journal = w.findChildWindow(QStringLiteral("Журнал расхода/дохода"));
+            grid = journal ? journal->findChild<QTableView *>("Tov") : nullptr;
+            return server.count() == 1 && grid && grid->model()->rowCount() == 2;
+        }));
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QCOMPARE(label(w, "Label12")->text(), QStringLiteral("Расход: 20,00 руб."));
+        QVERIFY(find<QLabel>(&w, "RatesStatus")->isVisible());
+        QVERIFY(w.rates().isUpdating());
+        w.close();
+        QVERIFY(!w.rates().isUpdating());
     }
 
     void closingTheWindowEndsAHangingDownload()

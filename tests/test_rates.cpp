@@ -198,9 +198,10 @@ private slots:
         QCOMPARE(rates::decodePage("\xC0", QString()), QString());
         QVERIFY(!rates::namesWindows1251(QStringLiteral("text/html; name=windows-1251")));
 
-        // No marker: the search starts at the top of the page. No "<" after the pair: nothing.
-        QCOMPARE(rates::cutRateText(QStringLiteral("<a href=\"x\">12,5</a>"), rates::kEuroMarker),
-                 QStringLiteral("12,5"));
+        // Only from the marker's own row: no marker, no rate cell in its row, no "<" after the pair.
+        for (const char *page : {"<a href=\"x\">12,5</a>", "<TR><td>Евро</td></TR><tr><td a=\"r\">9,3</td>",
+                                 "<td>Евро</td><tr><td a=\"r\">9,3</td>"})
+            QCOMPARE(rates::cutRateText(QString::fromUtf8(page), rates::kEuroMarker), QString());
         QCOMPARE(rates::cutRateText(QStringLiteral("Евро\">1,5"), rates::kEuroMarker), QString());
         QCOMPARE(rates::cutRate(QStringLiteral("<td>Евро</td><td a=\"r\"> 30,5 </td>"), rates::kEuroMarker),
                  Money::fromTicks(305000));
@@ -447,6 +448,77 @@ private slots:
         QCOMPARE(keeper.dollarRate(), Money::fromTicks(305000));
         QCOMPARE(keeper.poundRate(), Money::fromTicks(450001));
         QVERIFY(!keeper.isUpdating());
+    }
+
+    void answersThatCannotBeTrueStoreNothing_data()
+    {
+        QTest::addColumn<QByteArray>("xml");  // empty: 404
+        QTest::addColumn<QByteArray>("page"); // empty: 404
+        QTest::addColumn<QString>("error");   // of an unreadable page
+        QList<Valute> huge = usualValutes();
+        huge[2].value = "922337203685477,5807"; // USD
+        QTest::newRow("zeros") << QByteArray() << ratesPage("0,00", "0,00", "0,00") << QString();
+        QTest::newRow("negative") << QByteArray() << ratesPage("-11,1111", "89,1180", "102,0047") << QString();
+        QTest::newRow("too large, page") << QByteArray() << ratesPage("922337203685477,5807", "1", "1") << QString();
+        QTest::newRow("too large, XML") << toWindows1251(dailyXml(huge)) << QByteArray() << QString();
+        // Rows of the bank's shape without the euro: the first rate on the page is the dollar's.
+        QTest::newRow("no euro") << QByteArray()
+                                 << QStringLiteral("<table><tr><td>Доллар США</td><td align=\"right\">76,4251</td></tr>"
+                                                   "<tr><td>Фунт стерлингов</td><td align=\"right\">102,0047</td>"
+                                                   "</tr></table>").toUtf8()
+                                 << QStringLiteral("'' is not a valid floating point value");
+    }
+
+    void answersThatCannotBeTrueStoreNothing()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(QByteArray, page);
+        QFETCH(QString, error);
+        Ledger book;
+        PageServer server;
+        serveBoth(server, xml, "application/xml", page);
+        pointAt(server.base());
+        // A later start the same day asks again.
+        for (int start = 0; start < 2; ++start) {
+            const int asked = server.count();
+            RateKeeper keeper;
+            QString raised;
+            try {
+                QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::FromLedger);
+            } catch (const ledger::ConversionError &e) {
+                raised = e.text();
+            }
+            QCOMPARE(raised, error);
+            QVERIFY(server.count() > asked);
+            QCOMPARE(book.rateRows(), 0);
+            QCOMPARE(keeper.dollar(), 0.0);
+        }
+    }
+
+    void theWholeFetchIsBounded_data()
+    {
+        QTest::addColumn<int>("reply");
+        QTest::newRow("never answers") << int(Reply::Hang);
+        QTest::newRow("one byte a second") << int(Reply::Trickle);
+    }
+
+    void theWholeFetchIsBounded()
+    {
+        QFETCH(int, reply);
+        Ledger book;
+        PageServer server;
+        server.respond = [reply](const QByteArray &) {
+            return Reply{Reply::Kind(reply), http(200, ratesPage("30,5", "40", "45"))};
+        };
+        pointAt(server.base());
+        RateKeeper keeper;
+        keeper.setFetchBound(1500);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(keeper.update(*book.connection, true), RateKeeper::Outcome::FromLedger);
+        // A failure bound only: a request alone may take 20 s.
+        QVERIFY2(clock.elapsed() < 15'000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(book.rateRows(), 0);
     }
 
     void updateStartedDuringAnUpdateDoesNothing()

@@ -330,9 +330,10 @@ Program::~Program()
 void Program::waitStarted()
 {
     // It is over when the window's first tick has run (with every dialog it showed) and the
-    // child windows it opened (the journal of the ledger) have loaded, as on their first tick.
+    // child windows it opened (the journal of the ledger) have loaded, as on their first tick,
+    // and the rates it asked for have come.
     const auto over = [this] {
-        if (!*m_started)
+        if (!*m_started || m_window->rates().isUpdating())
             return false;
         for (QMdiSubWindow *child : m_window->mdiArea()->subWindowList()) {
             auto *window = qobject_cast<ui::ChildWindow *>(child);

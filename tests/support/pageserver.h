@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -34,8 +35,8 @@ inline QByteArray toWindows1251(const QString &text)
 // What the server does with one request.
 struct Reply
 {
-    enum Kind { Answer, Hang, Drop, Endless } kind = Answer;
-    QByteArray raw; // the whole answer for Answer, the head for Endless
+    enum Kind { Answer, Hang, Drop, Endless, Trickle } kind = Answer;
+    QByteArray raw; // the whole answer for Answer and Trickle (one byte a second), the head for Endless
 };
 
 inline QByteArray http(int status, const QByteArray &body, const QByteArray &contentType = "text/html; charset=utf-8",
@@ -114,6 +115,15 @@ private:
             case Reply::Drop:
                 socket->abort();
                 break;
+            case Reply::Trickle: {
+                auto *clock = new QTimer(socket);
+                connect(clock, &QTimer::timeout, socket, [socket, left = reply.raw]() mutable {
+                    socket->write(left.left(1));
+                    left.remove(0, 1);
+                });
+                clock->start(1000);
+                break;
+            }
             case Reply::Endless:
                 socket->write(reply.raw);
                 pump(socket);
