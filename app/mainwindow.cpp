@@ -277,12 +277,11 @@ void MainWindow::registerChartWindows()
 
 void MainWindow::restoreGeometryFromStore()
 {
-    if (m_store.readNumber(QStringLiteral("windowState"), 0) != 0) {
+    const SettingsStore::WindowGeometry geometry = m_store.windowGeometry();
+    if (geometry.maximized)
         setWindowState(Qt::WindowMaximized);
-    } else {
-        resize(qMax(412, m_store.readNumber(QStringLiteral("Width"), 740)),
-               qMax(500, m_store.readNumber(QStringLiteral("Height"), 550)));
-    }
+    else
+        resize(qMax(412, geometry.width), qMax(500, geometry.height));
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -299,15 +298,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A rate download under way would keep the program alive until it gives up.
     m_rates.stop();
-    m_store.writeNumber(QStringLiteral("Width"), width());
-    m_store.writeNumber(QStringLiteral("Height"), height());
-    m_store.writeNumber(QStringLiteral("windowState"), windowState() == Qt::WindowNoState ? 0 : 1);
+    m_store.setWindowGeometry({width(), height(), windowState() != Qt::WindowNoState});
     QMainWindow::closeEvent(event);
 }
 
 void MainWindow::startUp()
 {
-    const QString path = ledger::paths::complete(m_store.readText(QStringLiteral("db"), QStringLiteral("vel.tor")));
+    const QString path = ledger::paths::complete(m_store.ledgerPath());
     if (QFileInfo(path).isFile()) {
         LoadDB(path);
         return;
@@ -431,7 +428,7 @@ void MainWindow::GetBalans()
     // ledger opened before.
     std::exception_ptr ratesError;
     if (m_rates.dollar() == 0.0 && !m_ratesAsked) {
-        m_ratesAsked = m_store.readYesNo(QStringLiteral("inet"), true);
+        m_ratesAsked = m_store.internetEnabled();
         try {
             GetValuts();
         } catch (...) {
@@ -475,8 +472,7 @@ void MainWindow::GetValuts()
     // With no ledger open there is nowhere to keep the rates.
     if (!m_session.isOpen())
         return;
-    showRates(m_rates.start(m_session.connection(), m_store.readYesNo(QStringLiteral("inet"), true),
-                            [this] { ratesAnswered(); }));
+    showRates(m_rates.start(m_session.connection(), m_store.internetEnabled(), [this] { ratesAnswered(); }));
 }
 
 void MainWindow::ratesAnswered()

@@ -107,8 +107,8 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     setFixedSize(qMax(421, sizeHint().width()), 339);
 
     // Read once, when the dialog is made; after that only the user changes them.
-    m_internet->setChecked(m_store.readYesNo(QStringLiteral("inet"), true));
-    m_highlight->setChecked(m_store.readYesNo(QStringLiteral("hint"), true));
+    m_internet->setChecked(m_store.internetEnabled());
+    m_highlight->setChecked(m_store.incomeHighlight());
     m_session.setIncomeHighlight(m_highlight->isChecked());
 
     connect(m_highlight, &QCheckBox::toggled, this, [this](bool on) { m_session.setIncomeHighlight(on); });
@@ -161,9 +161,9 @@ void SettingsDialog::browse()
 
 void SettingsDialog::save()
 {
-    m_store.writeText(QStringLiteral("db"), m_file->text());
-    m_store.writeYesNo(QStringLiteral("inet"), m_internet->isChecked());
-    m_store.writeYesNo(QStringLiteral("hint"), m_highlight->isChecked());
+    m_store.setLedgerPath(m_file->text());
+    m_store.setInternetEnabled(m_internet->isChecked());
+    m_store.setIncomeHighlight(m_highlight->isChecked());
     // With no ledger open there is no header to write into. What the user left as shown
     // is not written back: a field that kept another ledger's value (this one's is NULL)
     // stays out of this ledger.

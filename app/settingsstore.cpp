@@ -7,6 +7,61 @@ SettingsStore::SettingsStore()
 {
 }
 
+namespace {
+
+const QString kLedgerKey = QStringLiteral("db");
+const QString kInternetKey = QStringLiteral("inet");
+const QString kHighlightKey = QStringLiteral("hint");
+const QString kWidthKey = QStringLiteral("Width");
+const QString kHeightKey = QStringLiteral("Height");
+const QString kMaximizedKey = QStringLiteral("windowState");
+
+} // namespace
+
+QString SettingsStore::ledgerPath() const
+{
+    return readText(kLedgerKey, QStringLiteral("vel.tor"));
+}
+
+void SettingsStore::setLedgerPath(const QString &path)
+{
+    writeText(kLedgerKey, path);
+}
+
+bool SettingsStore::internetEnabled() const
+{
+    return readYesNo(kInternetKey, true);
+}
+
+void SettingsStore::setInternetEnabled(bool enabled)
+{
+    writeYesNo(kInternetKey, enabled);
+}
+
+bool SettingsStore::incomeHighlight() const
+{
+    return readYesNo(kHighlightKey, true);
+}
+
+void SettingsStore::setIncomeHighlight(bool enabled)
+{
+    writeYesNo(kHighlightKey, enabled);
+}
+
+SettingsStore::WindowGeometry SettingsStore::windowGeometry() const
+{
+    const WindowGeometry fallback;
+    return {readNumber(kWidthKey, fallback.width), readNumber(kHeightKey, fallback.height),
+            readNumber(kMaximizedKey, 0) != 0};
+}
+
+void SettingsStore::setWindowGeometry(const WindowGeometry &geometry)
+{
+    writeNumber(kWidthKey, geometry.width);
+    writeNumber(kHeightKey, geometry.height);
+    writeNumber(kMaximizedKey, geometry.maximized ? 1 : 0);
+}
+
 QString SettingsStore::readText(const QString &name, const QString &fallback) const
 {
     const QVariant value = m_settings.value(name);

@@ -137,8 +137,8 @@ private:
 WindowTimes::WindowTimes(const QString &path, int runs, const Report &report)
     : m_path(path), m_runs(runs), m_report(report)
 {
-    m_store.writeYesNo(QStringLiteral("inet"), false);
-    m_store.writeText(QStringLiteral("db"), path);
+    m_store.setInternetEnabled(false);
+    m_store.setLedgerPath(path);
     ui::setMessageHandler([](const ui::MessageRequest &request) {
         return (request.buttons & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     });

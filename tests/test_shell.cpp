@@ -379,17 +379,18 @@ private slots:
     void settingsStoreReadsDefaultsAndNumbers()
     {
         app::SettingsStore store;
-        QCOMPARE(store.readText("db", "vel.tor"), QStringLiteral("vel.tor"));
-        QCOMPARE(store.readYesNo("inet", true), true);
+        QCOMPARE(store.ledgerPath(), QStringLiteral("vel.tor"));
+        QCOMPARE(store.internetEnabled(), true);
         setStored("inet", "2");
         setStored("hint", "0");
         setStored("Width", "12x");
-        QCOMPARE(store.readYesNo("inet", false), true);
-        QCOMPARE(store.readYesNo("hint", true), false);
-        QCOMPARE(store.readNumber("Width", 740), 740);
-        store.writeNumber("Height", 555);
-        store.writeYesNo("hint", true);
+        QCOMPARE(store.internetEnabled(), true);
+        QCOMPARE(store.incomeHighlight(), false);
+        QCOMPARE(store.windowGeometry().width, 740);
+        store.setWindowGeometry({800, 555, true});
+        store.setIncomeHighlight(true);
         QCOMPARE(storedValue("Height"), QStringLiteral("555"));
+        QCOMPARE(storedValue("windowState"), QStringLiteral("1"));
         QCOMPARE(storedValue("hint"), QStringLiteral("1"));
     }
 

@@ -307,8 +307,8 @@ Program::Program(bool internet, bool cancelCreation)
 {
     ensureWatcher();
     if (!internet)
-        m_store->writeYesNo(QStringLiteral("inet"), false);
-    const QString startUpLedger = ledger::paths::complete(m_store->readText(QStringLiteral("db"), QStringLiteral("vel.tor")));
+        m_store->setInternetEnabled(false);
+    const QString startUpLedger = ledger::paths::complete(m_store->ledgerPath());
     if (cancelCreation && !QFileInfo(startUpLedger).isFile() && !hasPendingWaiter(QStringLiteral("TForm10")))
         whenShown(QStringLiteral("TForm10"), [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
     m_window = std::make_unique<app::MainWindow>(*m_store);
