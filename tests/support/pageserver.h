@@ -117,10 +117,8 @@ private:
                 break;
             case Reply::Trickle: {
                 auto *clock = new QTimer(socket);
-                connect(clock, &QTimer::timeout, socket, [socket, left = reply.raw]() mutable {
-                    socket->write(left.left(1));
-                    left.remove(0, 1);
-                });
+                connect(clock, &QTimer::timeout, socket,
+                        [socket, left = reply.raw]() mutable { socket->write(left.left(1)); left.remove(0, 1); });
                 clock->start(1000);
                 break;
             }
