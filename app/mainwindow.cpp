@@ -355,8 +355,8 @@ void MainWindow::LoadDB(const QString &path)
 
 std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
 {
-    // The rate fetch runs on while the window works and then writes into the open ledger:
-    // that ledger must not be closed under it (nor another half opened, behind a password).
+    // The rate fetch runs on while the window works and, when it ends, writes into the ledger
+    // open then: none may be half open at that moment, its password not yet given.
     if (m_rates.isUpdating())
         throw ledger::Error(QStringLiteral("Дождитесь окончания загрузки курсов валют и откройте базу данных снова"));
 
@@ -424,8 +424,8 @@ void MainWindow::GetBalans()
     // While no rate is held the refresh asks for them, but once per opening of the ledger:
     // a bank that gives none must not cost every recorded entry the attempts, their waits
     // and the error box. With the internet setting off nothing is asked yet.
-    // A failed fetch is raised once the figures are shown: they must not stay those of the
-    // ledger opened before.
+    // A failure to read the stored rates is raised once the figures are shown: they must not
+    // stay those of the ledger opened before. A fetch's own failure comes with its answer.
     std::exception_ptr ratesError;
     if (m_rates.dollar() == 0.0 && !m_ratesAsked) {
         m_ratesAsked = m_store.internetEnabled();

@@ -75,6 +75,7 @@ public:
     void cancel() { m_client.cancel(); }
     // cancel(), and waits for the fetch's thread: no answer of start() comes after this.
     void stop();
+
     ledger::Money dollarRate() const { return m_rates.dollar; }
     ledger::Money euroRate() const { return m_rates.euro; }
     ledger::Money poundRate() const { return m_rates.pound; }
