@@ -65,8 +65,37 @@ void markKnown(const ledger::Connection &connection, QVector<Candidate> &candida
     }
 }
 
+namespace {
+
+// Thousands of entries touch pages all over a large ledger's indexes: with the engine's
+// small default cache it would spill them to the file midway, each spill a flush to disk.
+class LargerCache
+{
+public:
+    explicit LargerCache(const ledger::Connection &connection)
+        : m_connection(connection), m_before(connection.scalar(QStringLiteral("PRAGMA cache_size")))
+    {
+        m_connection.run(QStringLiteral("PRAGMA cache_size = -65536"));
+    }
+    ~LargerCache()
+    {
+        try {
+            m_connection.run(QStringLiteral("PRAGMA cache_size = %1").arg(m_before.toLongLong()));
+        } catch (const ledger::Error &) {
+            // The next opening starts with the default again.
+        }
+    }
+
+private:
+    const ledger::Connection &m_connection;
+    QVariant m_before;
+};
+
+} // namespace
+
 int writeTicked(const ledger::Connection &connection, const QVector<Candidate> &candidates)
 {
+    const LargerCache cache(connection);
     ledger::Transaction transaction(connection);
     ledger::EntryWriter writer(connection);
     QSet<QString> types;
