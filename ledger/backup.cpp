@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "database.h"
 #include "paths.h"
 #include "schema.h"
 
@@ -40,6 +41,11 @@ Handle openEngine(const QString &path, int flags)
     Handle handle(db, sqlite3_close_v2);
     if (rc != SQLITE_OK)
         throw BackupError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, engineMessage(db)));
+    try {
+        hardenEngine(db);
+    } catch (const DatabaseError &error) {
+        throw BackupError(error.text());
+    }
     sqlite3_busy_timeout(db, 5000);
     return handle;
 }
@@ -112,6 +118,8 @@ QString kindSuffix(Kind kind)
         return QStringLiteral("before-conversion");
     case Kind::BeforeRestore:
         return QStringLiteral("before-restore");
+    case Kind::BeforeRepair:
+        return QStringLiteral("before-repair");
     case Kind::Daily:
         break;
     }
@@ -131,7 +139,7 @@ struct Parsed
 Parsed parseName(const QString &ledger, const QString &fileName)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^(.*)-(\\d{4}-\\d{2}-\\d{2})(?:-(\\d{6})-(before-upgrade|before-restore|before-conversion)(?:-(\\d+))?)?\\.(tor|jet)$"));
+        "^(.*)-(\\d{4}-\\d{2}-\\d{2})(?:-(\\d{6})-(before-upgrade|before-restore|before-conversion|before-repair)(?:-(\\d+))?)?\\.(tor|jet)$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     Parsed parsed;
     if (!m.hasMatch() || m.captured(1) != ledger)
@@ -156,6 +164,7 @@ Parsed parseName(const QString &ledger, const QString &fileName)
             parsed.sequence = m.captured(5).toInt();
         parsed.kind = suffix == QLatin1String("before-upgrade")  ? Kind::BeforeUpgrade
                       : suffix == QLatin1String("before-restore") ? Kind::BeforeRestore
+                      : suffix == QLatin1String("before-repair")  ? Kind::BeforeRepair
                                                                   : Kind::BeforeConversion;
     }
     parsed.ok = true;
