@@ -34,18 +34,26 @@ QString engineMessage(sqlite3 *db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
-Handle openEngine(const QString &path, int flags)
+void hardenCopy(sqlite3 *db)
+{
+    try {
+        hardenEngine(db);
+    } catch (const DatabaseError &error) {
+        throw BackupError(error.text());
+    }
+}
+
+// `harden` false leaves hardenEngine to the caller, for a scratch copy that first turns its
+// journal off (which the defensive mode forbids).
+Handle openEngine(const QString &path, int flags, bool harden = true)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     Handle handle(db, sqlite3_close_v2);
     if (rc != SQLITE_OK)
         throw BackupError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, engineMessage(db)));
-    try {
-        hardenEngine(db);
-    } catch (const DatabaseError &error) {
-        throw BackupError(error.text());
-    }
+    if (harden)
+        hardenCopy(db);
     sqlite3_busy_timeout(db, 5000);
     return handle;
 }
@@ -215,10 +223,11 @@ void writeCopy(const QString &ledgerPath, const QString &target, const Progress 
         // of making the copy start over, and the copy holds whole transactions only.
         exec(source.get(), "BEGIN", context);
         exec(source.get(), "SELECT count(*) FROM sqlite_master", context);
-        Handle copy = openEngine(scratch.path, SQLITE_OPEN_READWRITE);
+        Handle copy = openEngine(scratch.path, SQLITE_OPEN_READWRITE, false);
         // The copy needs no journal of its own (a failed copy is thrown away whole), but its
         // pages must be on the disk before it takes its name.
         exec(copy.get(), "PRAGMA journal_mode = OFF", context);
+        hardenCopy(copy.get());
         exec(copy.get(), "PRAGMA synchronous = FULL", context);
         runBackup(copy.get(), source.get(), progress, context);
         exec(source.get(), "COMMIT", context);

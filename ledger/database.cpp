@@ -3,6 +3,7 @@
 #include "backup.h"
 #include "error.h"
 #include "money.h"
+#include "regional.h"
 #include "schema.h"
 #include "schemacheck.h"
 
@@ -19,6 +20,8 @@
 #include <QtEndian>
 
 #include <sqlite3.h>
+
+#include <cmath>
 
 namespace ledger {
 
@@ -697,8 +700,17 @@ QVariant fromStored(const QString &column, const QVariant &stored)
     if (stored.isNull())
         return {};
     switch (schema::columnKind(column)) {
-    case schema::ColumnKind::Money:
-        return QVariant::fromValue(Money::fromTicks(stored.toLongLong()));
+    case schema::ColumnKind::Money: {
+        if (stored.typeId() != QMetaType::Double)
+            return QVariant::fromValue(Money::fromTicks(stored.toLongLong()));
+        // A floating-point value of another tool's: a whole number of ten-thousandths within
+        // the range is that amount; any other shows as what it is, an error.
+        const double ticks = stored.toDouble();
+        if (std::isfinite(ticks) && std::trunc(ticks) == ticks && ticks >= -9223372036854775808.0
+            && ticks < 9223372036854775808.0)
+            return QVariant::fromValue(Money::fromTicks(qint64(ticks)));
+        return regional::kOutOfRangeMark;
+    }
     case schema::ColumnKind::Date: {
         const QString text = stored.toString();
         if (text.size() > 10) {

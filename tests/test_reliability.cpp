@@ -477,6 +477,43 @@ private slots:
         }
     }
 
+    void aForeignAmountOutOfRangeShowsAsAnError_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("1e300") << "1e300" << "#ОШИБКА";
+        QTest::newRow("-1e300") << "-1e300" << "#ОШИБКА";
+        QTest::newRow("just beyond the range") << "9223372036854775808.0" << "#ОШИБКА";
+        QTest::newRow("part of a ten-thousandth") << "0.5" << "#ОШИБКА";
+        QTest::newRow("a whole number of ten-thousandths") << "12345.0" << "1,2345";
+    }
+
+    void aForeignAmountOutOfRangeShowsAsAnError()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        Workspace ws;
+        const QString path = ws.newLedger();
+        {
+            // Written as another tool may write it, past the checks and the kept totals.
+            RawFile raw(path);
+            const QString trigger = raw.value("SELECT sql FROM sqlite_master WHERE name = 'List_total_insert'").toString();
+            raw.exec("DROP TRIGGER List_total_insert");
+            raw.exec("PRAGMA ignore_check_constraints = ON");
+            raw.exec("INSERT INTO List (names, suma, dates) VALUES ('Доход - Зарплата', " + stored + ", '2024-01-01')");
+            raw.exec(trigger);
+        }
+        auto connection = Connection::open(path);
+        QVERIFY(connection->repaired().isClean());
+        for (const char *view : {"ListZ", "ListDohodAll"}) {
+            Dataset dataset;
+            dataset.setConnection(connection.get());
+            dataset.setSource(QLatin1String(view));
+            dataset.open();
+            QCOMPARE(dataset.data(dataset.index(0, dataset.columnIndex("suma"))).toString(), shown);
+        }
+    }
+
     void hostileTextIsStoredExactlyOrRefused()
     {
         Workspace ws;
