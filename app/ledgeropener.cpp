@@ -43,6 +43,15 @@ std::optional<ledger::LedgerHeader> LedgerOpener::attach(const QString &path, bo
         showConnectionMessage(path, error);
         return std::nullopt;
     }
+    // Triggers and views not of the program's making were set back before anything ran: the
+    // user is told once what was found.
+    if (!connection->repaired().isClean()) {
+        ui::warn(&m_window, QStringLiteral("В базе данных «%1» найдены объекты SQL не из программы velTor:\n%2\n\n"
+                                           "Прежде чем что-либо записать, программа удалила их и восстановила свои. "
+                                           "Копия базы данных до исправления: «%3».")
+                                .arg(path, connection->repaired().text(),
+                                     QDir::toNativeSeparators(connection->repairCopy())));
+    }
     // A file whose journal or header cannot be read is no usable ledger: it is closed again,
     // and the error is reported.
     ledger::LedgerHeader header;
@@ -95,6 +104,7 @@ void LedgerOpener::showConnectionMessage(const QString &path, const ledger::Conn
         lines << QStringLiteral("Файл создан более новой версией velTor.");
         break;
     case Reason::NoBackup:
+    case Reason::Unsafe:
         lines << error.text();
         break;
     default:

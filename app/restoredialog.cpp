@@ -30,6 +30,8 @@ QString kindText(Kind kind)
         return QStringLiteral("перед преобразованием");
     case Kind::BeforeRestore:
         return QStringLiteral("перед восстановлением");
+    case Kind::BeforeRepair:
+        return QStringLiteral("перед исправлением");
     }
     return {};
 }

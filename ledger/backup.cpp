@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "database.h"
 #include "paths.h"
 #include "schema.h"
 
@@ -33,13 +34,26 @@ QString engineMessage(sqlite3 *db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
-Handle openEngine(const QString &path, int flags)
+void hardenCopy(sqlite3 *db)
+{
+    try {
+        hardenEngine(db);
+    } catch (const DatabaseError &error) {
+        throw BackupError(error.text());
+    }
+}
+
+// `harden` false leaves hardenEngine to the caller, for a scratch copy that first turns its
+// journal off (which the defensive mode forbids).
+Handle openEngine(const QString &path, int flags, bool harden = true)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     Handle handle(db, sqlite3_close_v2);
     if (rc != SQLITE_OK)
         throw BackupError(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, engineMessage(db)));
+    if (harden)
+        hardenCopy(db);
     sqlite3_busy_timeout(db, 5000);
     return handle;
 }
@@ -112,6 +126,8 @@ QString kindSuffix(Kind kind)
         return QStringLiteral("before-conversion");
     case Kind::BeforeRestore:
         return QStringLiteral("before-restore");
+    case Kind::BeforeRepair:
+        return QStringLiteral("before-repair");
     case Kind::Daily:
         break;
     }
@@ -131,7 +147,7 @@ struct Parsed
 Parsed parseName(const QString &ledger, const QString &fileName)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^(.*)-(\\d{4}-\\d{2}-\\d{2})(?:-(\\d{6})-(before-upgrade|before-restore|before-conversion)(?:-(\\d+))?)?\\.(tor|jet)$"));
+        "^(.*)-(\\d{4}-\\d{2}-\\d{2})(?:-(\\d{6})-(before-upgrade|before-restore|before-conversion|before-repair)(?:-(\\d+))?)?\\.(tor|jet)$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     Parsed parsed;
     if (!m.hasMatch() || m.captured(1) != ledger)
@@ -156,6 +172,7 @@ Parsed parseName(const QString &ledger, const QString &fileName)
             parsed.sequence = m.captured(5).toInt();
         parsed.kind = suffix == QLatin1String("before-upgrade")  ? Kind::BeforeUpgrade
                       : suffix == QLatin1String("before-restore") ? Kind::BeforeRestore
+                      : suffix == QLatin1String("before-repair")  ? Kind::BeforeRepair
                                                                   : Kind::BeforeConversion;
     }
     parsed.ok = true;
@@ -206,10 +223,11 @@ void writeCopy(const QString &ledgerPath, const QString &target, const Progress 
         // of making the copy start over, and the copy holds whole transactions only.
         exec(source.get(), "BEGIN", context);
         exec(source.get(), "SELECT count(*) FROM sqlite_master", context);
-        Handle copy = openEngine(scratch.path, SQLITE_OPEN_READWRITE);
+        Handle copy = openEngine(scratch.path, SQLITE_OPEN_READWRITE, false);
         // The copy needs no journal of its own (a failed copy is thrown away whole), but its
         // pages must be on the disk before it takes its name.
         exec(copy.get(), "PRAGMA journal_mode = OFF", context);
+        hardenCopy(copy.get());
         exec(copy.get(), "PRAGMA synchronous = FULL", context);
         runBackup(copy.get(), source.get(), progress, context);
         exec(source.get(), "COMMIT", context);

@@ -12,7 +12,8 @@
 
 // Copies of a ledger in the backups folder: one a day, the first time the ledger is opened
 // that day, and one before every change that rewrites the file as a whole (a schema upgrade,
-// a conversion from the earlier format, a restore). A copy is written under a temporary name
+// a conversion from the earlier format, a restore, setting back the program's own triggers
+// and views). A copy is written under a temporary name
 // and renamed only when it is complete, so a name of a copy always means a whole copy; the
 // ledger itself is only read.
 namespace ledger::backup {
@@ -25,7 +26,7 @@ public:
     using Error::Error;
 };
 
-enum class Kind { Daily, BeforeUpgrade, BeforeConversion, BeforeRestore };
+enum class Kind { Daily, BeforeUpgrade, BeforeConversion, BeforeRestore, BeforeRepair };
 
 struct Copy
 {

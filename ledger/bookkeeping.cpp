@@ -168,9 +168,14 @@ qint64 replaceExpenseBatch(const Connection &connection, qint64 editedId, const 
 
 void checkIncome(const QString &type, const QString &comment)
 {
-    Connection::checkText(QStringLiteral("List"), QStringLiteral("names"), kIncomePrefix + type);
+    // The journal row keeps the type behind its prefix: the type takes what the row leaves,
+    // and is counted and named as the user typed it.
+    const QString table = QStringLiteral("Dohod");
+    const QString column = QStringLiteral("names");
+    const int room = qMin(schema::textLimit(table, column),
+                          schema::textLimit(QStringLiteral("List"), QStringLiteral("names")) - int(kIncomePrefix.size()));
+    Connection::checkTypedText(schema::columnCaption(table, column), room, type);
     Connection::checkText(QStringLiteral("List"), QStringLiteral("comments"), comment);
-    Connection::checkText(QStringLiteral("Dohod"), QStringLiteral("names"), type);
 }
 
 qint64 recordIncome(const Connection &connection, const QString &type, Money sum, const QString &comment,

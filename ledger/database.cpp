@@ -3,9 +3,12 @@
 #include "backup.h"
 #include "error.h"
 #include "money.h"
+#include "regional.h"
 #include "schema.h"
+#include "schemacheck.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +20,8 @@
 #include <QtEndian>
 
 #include <sqlite3.h>
+
+#include <cmath>
 
 namespace ledger {
 
@@ -71,16 +76,90 @@ Header readHeader(QFile &file)
     return header;
 }
 
-bool isLockError(const QSqlError &error)
+sqlite3 *engineHandle(const QSqlDatabase &db)
 {
-    const QString code = error.nativeErrorCode();
-    // SQLITE_BUSY (5) and SQLITE_LOCKED (6), also in their extended forms.
-    bool ok = false;
-    const int value = code.toInt(&ok);
-    return ok && ((value & 0xff) == 5 || (value & 0xff) == 6);
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DatabaseError(QStringLiteral("База данных не открыта"));
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
+// How long the opening's reads may take: far beyond what reading the catalog of a sound file
+// takes, short enough that a file that never ends is soon refused.
+constexpr int kOpeningReadsMs = 5000;
+
+QString deadlineText(const QString &path, qint64 milliseconds)
+{
+    return QStringLiteral("Чтение базы данных «%1» прервано: оно не закончилось за %2 с. "
+                          "Файл содержит запрос, который не заканчивается.")
+        .arg(path)
+        .arg(qMax<qint64>(1, milliseconds / 1000));
 }
 
 } // namespace
+
+// The clock of a deadline, asked by the engine every few thousand steps of a statement.
+struct ReadClock
+{
+    QElapsedTimer started;
+    qint64 limit = 0;
+    mutable bool passed = false;
+
+    static int tick(void *clock)
+    {
+        auto *self = static_cast<ReadClock *>(clock);
+        if (self->started.elapsed() > self->limit)
+            self->passed = true;
+        return self->passed ? 1 : 0;
+    }
+};
+
+namespace {
+
+constexpr int kStepsPerTick = 10000;
+
+// The opening's reads, with the engine alone, under a deadline of their own.
+class OpeningClock
+{
+public:
+    explicit OpeningClock(sqlite3 *db)
+        : m_db(db)
+    {
+        m_clock.limit = kOpeningReadsMs;
+        m_clock.started.start();
+        sqlite3_progress_handler(m_db, kStepsPerTick, &ReadClock::tick, &m_clock);
+    }
+    ~OpeningClock() { sqlite3_progress_handler(m_db, 0, nullptr, nullptr); }
+    bool passed() const { return m_clock.passed; }
+
+private:
+    sqlite3 *m_db;
+    ReadClock m_clock;
+};
+
+} // namespace
+
+void hardenEngine(sqlite3 *db)
+{
+    int on = -1;
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &on) != SQLITE_OK || on != 1
+        || sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &on) != SQLITE_OK || on != 0
+        || sqlite3_exec(db, "PRAGMA trusted_schema = OFF", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw DatabaseError(QStringLiteral("Не удалось включить защищённый режим базы данных: %1")
+                                .arg(QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+QString SchemaFindings::text() const
+{
+    QStringList lines;
+    if (!extra.isEmpty())
+        lines << QStringLiteral("чужие триггеры и представления: %1").arg(extra.join(QStringLiteral(", ")));
+    if (!changed.isEmpty())
+        lines << QStringLiteral("изменённые объекты программы: %1").arg(changed.join(QStringLiteral(", ")));
+    if (!missing.isEmpty())
+        lines << QStringLiteral("недостающие объекты программы: %1").arg(missing.join(QStringLiteral(", ")));
+    return lines.join(QLatin1Char('\n'));
+}
 
 Connection::Connection(QString path, QString connectionName)
     : m_path(std::move(path))
@@ -115,9 +194,9 @@ namespace {
 
 using Reason = ConnectionError::Reason;
 
-// Refuses a file that is missing, not a ledger, too new or not writable, from its first
-// bytes, before the engine opens it.
-Header checkedHeader(const QString &path)
+// Refuses a file that is missing, not a ledger, too new or (when it is to be written) not
+// writable, from its first bytes, before the engine opens it.
+Header checkedHeader(const QString &path, bool forWriting = true)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -137,57 +216,73 @@ Header checkedHeader(const QString &path)
     if (header.userVersion > schema::currentVersion())
         throw ConnectionError(Reason::TooNew, path,
                               QStringLiteral("Файл «%1» создан более новой версией velTor.").arg(path));
-    if (!info.isWritable())
+    if (forWriting && !info.isWritable())
         throw ConnectionError(Reason::NoPermission, path,
                               QStringLiteral("Нет доступа на запись в файл «%1».").arg(path));
     return header;
 }
 
-// Reading the catalog makes the engine look at the whole header: a damaged or truncated
-// file fails here, before anything is written. A ledger has every table and view.
-void checkCatalog(const QSqlDatabase &db, const QString &path)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
-        const QSqlError error = q.lastError();
-        throw ConnectionError(isLockError(error) ? Reason::Locked : Reason::Damaged, path,
-                              isLockError(error) ? QStringLiteral("Файл «%1» занят другой программой.").arg(path)
-                                                 : engineText(error));
-    }
-    QStringList present;
-    while (q.next())
-        present << q.value(1).toString();
-    if (q.lastError().isValid())
-        throw ConnectionError(Reason::Damaged, path, engineText(q.lastError()));
-    for (const QString &required : schema::tables() + schema::views()) {
-        if (!present.contains(required))
-            throw ConnectionError(Reason::Damaged, path, QStringLiteral("В файле «%1» нет объекта %2.").arg(path, required));
-    }
-}
-
-// An upgrade rewrites much of the file: the ledger as it was is kept first, and without
-// that copy it is not upgraded.
-void keepBeforeUpgrade(const QString &path)
+sqlite3 *engineOf(const QSqlDatabase &db, const QString &path)
 {
     try {
-        backup::Folder(backup::Folder::standardPath()).takeBefore(backup::Kind::BeforeUpgrade, path);
-    } catch (const backup::BackupError &error) {
-        throw ConnectionError(Reason::NoBackup, path,
-                              QStringLiteral("Перед обновлением базы данных не удалось сохранить её копию. %1")
-                                  .arg(error.text()));
+        sqlite3 *engine = engineHandle(db);
+        hardenEngine(engine);
+        return engine;
+    } catch (const DatabaseError &error) {
+        throw ConnectionError(Reason::Damaged, path, error.text());
     }
 }
 
-// Brings the ledger up to the current version, one version at a time, in one transaction.
-void upgrade(const Connection &connection, int fromVersion)
+// Reading the catalog makes the engine look at the whole header: a damaged or truncated
+// file fails here, before anything is written. A ledger has every table of its version, and
+// its triggers and views are compared with the program's own.
+schemacheck::Plan checkCatalog(sqlite3 *db, const QString &path, int userVersion)
+{
+    OpeningClock clock(db);
+    try {
+        return schemacheck::plan(db, path, userVersion);
+    } catch (const DatabaseError &error) {
+        if (clock.passed())
+            throw ConnectionError(Reason::Unsafe, path, deadlineText(path, kOpeningReadsMs));
+        const int code = sqlite3_errcode(db) & 0xff;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            throw ConnectionError(Reason::Locked, path, QStringLiteral("Файл «%1» занят другой программой.").arg(path));
+        throw ConnectionError(Reason::Damaged, path, error.text());
+    }
+}
+
+// An upgrade rewrites much of the file, and a repair replaces what the file runs: the ledger
+// as it was is kept first, and without that copy it is not changed. Returns the copy's path.
+QString keepBefore(backup::Kind kind, const QString &path)
+{
+    try {
+        return backup::Folder(backup::Folder::standardPath()).takeBefore(kind, path);
+    } catch (const backup::BackupError &error) {
+        const QString change = kind == backup::Kind::BeforeUpgrade ? QStringLiteral("обновлением")
+                                                                   : QStringLiteral("исправлением");
+        throw ConnectionError(Reason::NoBackup, path,
+                              QStringLiteral("Перед %1 базы данных не удалось сохранить её копию. %2").arg(change, error.text()));
+    }
+}
+
+// Sets the program's own triggers and views back and brings the ledger up to the current
+// version, one version at a time, in one transaction: what the file ran of its own goes
+// before anything else is written, so that none of it runs on the upgrade's writes.
+void setRight(const Connection &connection, const schemacheck::Plan &plan, bool upgrade)
 {
     Transaction transaction(connection);
-    for (int version = fromVersion; version < schema::currentVersion(); ++version) {
-        for (const QString &statement : schema::upgradeStatements(version))
-            connection.run(statement);
+    for (const schemacheck::StoredObject &object : plan.drops)
+        connection.run(schemacheck::dropStatement(object));
+    if (upgrade) {
+        for (int version = plan.version; version < schema::currentVersion(); ++version) {
+            for (const QString &statement : schema::upgradeStatements(version))
+                connection.run(statement);
+        }
     }
-    connection.run(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion()));
+    for (const QString &statement : plan.creates)
+        connection.run(statement);
+    if (upgrade)
+        connection.run(QStringLiteral("PRAGMA user_version = %1").arg(schema::currentVersion()));
     transaction.commit();
 }
 
@@ -203,19 +298,45 @@ std::unique_ptr<Connection> Connection::open(const QString &path)
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
     if (!db.open())
         throw ConnectionError(Reason::Damaged, path, engineText(db.lastError()));
-    checkCatalog(db, path);
+    sqlite3 *engine = engineOf(db, path);
+    const schemacheck::Plan plan = checkCatalog(engine, path, header.userVersion);
 
     const bool older = header.userVersion < schema::currentVersion();
+    const bool repair = !plan.findings.isClean();
+    QString copy;
     if (older)
-        keepBeforeUpgrade(path);
+        copy = keepBefore(backup::Kind::BeforeUpgrade, path);
+    else if (repair)
+        copy = keepBefore(backup::Kind::BeforeRepair, path);
     try {
         configure(db);
-        if (older)
-            upgrade(*connection, header.userVersion);
+        if (older || repair) {
+            setRight(*connection, plan, older);
+            // What is set right reads as the program's own.
+            if (!checkCatalog(engine, path, schema::currentVersion()).findings.isClean())
+                throw DatabaseError(QStringLiteral("Не удалось восстановить объекты базы данных «%1».").arg(path));
+        }
     } catch (const DatabaseError &error) {
         throw ConnectionError(Reason::Damaged, path, error.text());
     }
+    if (repair) {
+        connection->m_repaired = plan.findings;
+        connection->m_repairCopy = copy;
+    }
     return connection;
+}
+
+SchemaFindings Connection::inspect(const QString &path)
+{
+    const Header header = checkedHeader(path, false);
+    const QString name = newConnectionName();
+    const Connection holder(path, name);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(sqliteUri(path, "ro"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.open())
+        throw ConnectionError(Reason::Damaged, path, engineText(db.lastError()));
+    return checkCatalog(engineOf(db, path), path, header.userVersion).findings;
 }
 
 void Connection::create(const QString &path)
@@ -244,6 +365,7 @@ void Connection::create(const QString &path)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         if (!db.open())
             throw DatabaseError(engineText(db.lastError()));
+        hardenEngine(engineHandle(db));
         configure(db);
         Transaction build(connection);
         for (const QString &statement : schema::createStatements())
@@ -269,21 +391,31 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &params) const
     for (const QVariant &param : params)
         q.addBindValue(toStored(param));
     if (!q.exec())
-        throw DatabaseError(engineText(q.lastError()));
+        throw DatabaseError(failure(engineText(q.lastError())));
     return q;
 }
 
-namespace {
-
-sqlite3 *engineHandle(const QSqlDatabase &db)
+QString Connection::failure(const QString &engineText) const
 {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw DatabaseError(QStringLiteral("База данных не открыта"));
-    return *static_cast<sqlite3 *const *>(handle.data());
+    return m_deadline && m_deadline->passed ? deadlineText(m_path, m_deadline->limit) : engineText;
 }
 
-} // namespace
+ReadDeadline::ReadDeadline(const Connection &connection, int milliseconds)
+    : m_connection(const_cast<Connection &>(connection))
+    , m_clock(std::make_unique<ReadClock>())
+{
+    m_clock->limit = milliseconds;
+    m_clock->started.start();
+    sqlite3_progress_handler(engineHandle(m_connection.database()), kStepsPerTick, &ReadClock::tick, m_clock.get());
+    m_connection.m_deadline = m_clock.get();
+}
+
+ReadDeadline::~ReadDeadline()
+{
+    sqlite3_progress_handler(engineHandle(m_connection.database()), 0, nullptr, nullptr);
+    m_connection.m_deadline = nullptr;
+}
+
 
 // Each sqlite3_column_* call takes the connection's lock; one call per value, and the
 // value functions after it, keep a long read cheap.
@@ -374,7 +506,11 @@ void Connection::forEachRow(const QString &sql, const QVariantList &params,
     sqlite3_stmt *statement = prepared(db, sql, 0);
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(statement, sqlite3_finalize);
     bindAll(db, statement, params);
-    stepAll(db, statement, visit, StoredRow(statement));
+    try {
+        stepAll(db, statement, visit, StoredRow(statement));
+    } catch (const DatabaseError &error) {
+        throw DatabaseError(failure(error.text()));
+    }
 }
 
 PreparedRead::PreparedRead(const Connection &connection, const QString &sql)
@@ -406,7 +542,7 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &params) cons
     if (q.next())
         value = q.value(0);
     else if (q.lastError().isValid())
-        throw DatabaseError(engineText(q.lastError()));
+        throw DatabaseError(failure(engineText(q.lastError())));
     q.finish();
     return value;
 }
@@ -416,7 +552,11 @@ void Connection::checkText(const QString &table, const QString &column, const QS
     const int limit = schema::textLimit(table, column);
     if (limit == 0)
         return;
-    const QString caption = schema::columnCaption(table, column);
+    checkTypedText(schema::columnCaption(table, column), limit, text);
+}
+
+void Connection::checkTypedText(const QString &caption, int limit, const QString &text)
+{
     if (text.contains(QChar(0)))
         throw DatabaseError(QStringLiteral("Поле «%1» содержит недопустимый символ (NUL).").arg(caption));
     if (!QStringView(text).isValidUtf16())
@@ -560,8 +700,17 @@ QVariant fromStored(const QString &column, const QVariant &stored)
     if (stored.isNull())
         return {};
     switch (schema::columnKind(column)) {
-    case schema::ColumnKind::Money:
-        return QVariant::fromValue(Money::fromTicks(stored.toLongLong()));
+    case schema::ColumnKind::Money: {
+        if (stored.typeId() != QMetaType::Double)
+            return QVariant::fromValue(Money::fromTicks(stored.toLongLong()));
+        // A floating-point value of another tool's: a whole number of ten-thousandths within
+        // the range is that amount; any other shows as what it is, an error.
+        const double ticks = stored.toDouble();
+        if (std::isfinite(ticks) && std::trunc(ticks) == ticks && ticks >= -9223372036854775808.0
+            && ticks < 9223372036854775808.0)
+            return QVariant::fromValue(Money::fromTicks(qint64(ticks)));
+        return regional::kOutOfRangeMark;
+    }
     case schema::ColumnKind::Date: {
         const QString text = stored.toString();
         if (text.size() > 10) {

@@ -46,7 +46,9 @@ public:
 class ConnectionError : public Error
 {
 public:
-    enum class Reason { Missing, NotLedger, Damaged, Locked, NoPermission, TooNew, NoBackup };
+    // Unsafe: the file holds what the program does not run (a view under a table's name, a
+    // read that does not end); the text says what.
+    enum class Reason { Missing, NotLedger, Damaged, Locked, NoPermission, TooNew, NoBackup, Unsafe };
 
     ConnectionError(Reason reason, QString path, QString detail);
     Reason reason() const noexcept { return m_reason; }

@@ -20,6 +20,10 @@ inline constexpr QChar kDecimalSeparator = QLatin1Char(',');
 // The thousands separator of the Russian settings: a no-break space.
 inline constexpr QChar kThousandsSeparator = QChar(0x00A0);
 
+// Shown in place of a stored amount the program cannot hold (a floating-point number of
+// another tool's beyond the money range): never a false amount.
+inline const QString kOutOfRangeMark = QStringLiteral("#ОШИБКА");
+
 // General number form of grids and lists: 150; 12,5; 0,3333; -80.
 QString moneyText(Money value);
 // Pattern "0.00", ties to even: 1234,50; -80,00; 0,00.

@@ -6,6 +6,7 @@
 
 #include "widgets/guard.h"
 #include "app/mainwindow.h"
+#include "ledger/backup.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
@@ -101,6 +102,14 @@ QString probe(const QString &path, bool ownerOnly = false)
     return output;
 }
 
+// SQL another tool may leave in a ledger: a row that sums nothing up.
+const char *const kEndless = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c)";
+
+QStringList copiesOfKind(const char *kind)
+{
+    return QDir(backup::Folder::standardPath()).entryList({QStringLiteral("*-%1.tor").arg(QLatin1String(kind))}, QDir::Files);
+}
+
 } // namespace
 
 class ReliabilityTest : public QObject
@@ -160,18 +169,23 @@ private slots:
         qInfo("files mutated: %lld, refused: %d, opened: %d", qint64(damaged.size()), refused, opened);
         QVERIFY(refused > 50);
 
-        // Through the main window: the connection message, or an opened ledger, never more.
+        // Through the main window: the connection message, or an opened ledger, never more. A
+        // flipped byte in the text of a trigger or view is set right, and said so.
         MessageLog log;
         Program program;
+        const QString setRight = "В базе данных «" + path + "» найдены объекты SQL не из программы velTor:\n";
         for (int i = 0; i < damaged.size(); i += 10) {
             replaceFile(path, damaged[i].second);
             log.clear();
             ui::guard(&program.window(), [&] { program.window().LoadDB(path); }); // as a slot runs it
-            for (const QString &text : log.texts())
+            bool onlySetRight = !log.texts().isEmpty();
+            for (const QString &text : log.texts()) {
+                onlySetRight = onlySetRight && text.startsWith(setRight);
                 QVERIFY2(text.startsWith("Программе не удалось подключиться к базе данных:\n" + path + "\n")
-                             || log.seen().first().icon == QMessageBox::Critical,
+                             || text.startsWith(setRight) || log.seen().first().icon == QMessageBox::Critical,
                          qPrintable(damaged[i].first + ": " + text));
-            QCOMPARE(program.window().session().isOpen(), log.texts().isEmpty());
+            }
+            QCOMPARE(program.window().session().isOpen(), log.texts().isEmpty() || onlySetRight);
         }
     }
 
@@ -278,6 +292,226 @@ private slots:
         QCOMPARE(after.size(), before.size() + 31);
         QCOMPARE(program.raw().value("SELECT suma FROM List ORDER BY id DESC LIMIT 1").toLongLong(), 30 * 100000LL);
         QCOMPARE(program.panelText("Label12"), QStringLiteral("Расход: 300,00 руб."));
+    }
+
+    void plantedSqlIsFoundAndSetRightBeforeAnythingRuns_data()
+    {
+        QTest::addColumn<QStringList>("plant");
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QStringList>("changed");
+        QTest::addColumn<QStringList>("missing");
+        const QString endless = QLatin1String(kEndless);
+        QTest::newRow("a trigger on List wiping the other rows")
+            << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON List BEGIN DELETE FROM List WHERE id <> NEW.id; END"}
+            << QStringList{"wipe"} << QStringList() << QStringList();
+        QTest::newRow("a trigger on the rates wiping the journal")
+            << QStringList{"CREATE TRIGGER rates AFTER INSERT ON Valuta BEGIN DELETE FROM Rashod; DELETE FROM List; END"}
+            << QStringList{"rates"} << QStringList() << QStringList();
+        QTest::newRow("a false journal view")
+            << QStringList{"DROP VIEW ListZ", "CREATE VIEW ListZ AS SELECT id, names, suma, dates, times AS ti, comments"
+                                              " FROM List WHERE id < 0"}
+            << QStringList() << QStringList{"ListZ"} << QStringList();
+        QTest::newRow("an endless journal view")
+            << QStringList{"DROP VIEW ListZ", "CREATE VIEW ListZ AS " + endless
+                                                  + " SELECT x AS id, '' AS names, 0 AS suma, '' AS dates, '' AS ti, '' AS comments FROM c"}
+            << QStringList() << QStringList{"ListZ"} << QStringList();
+        QTest::newRow("a program's trigger made to wipe, one missing, a view of its own")
+            << QStringList{"DROP TRIGGER List_total_insert",
+                           "CREATE TRIGGER List_total_insert AFTER INSERT ON List BEGIN DELETE FROM List WHERE id <> NEW.id; END",
+                           "DROP TRIGGER Rashod_day_insert", "CREATE VIEW Mine AS SELECT * FROM List"}
+            << QStringList{"Mine"} << QStringList{"List_total_insert"} << QStringList{"Rashod_day_insert"};
+        QTest::newRow("a journal view under a table's name")
+            << QStringList{"DROP VIEW ListZ", "CREATE TABLE ListZ (id, names, suma, dates, ti, comments)"}
+            << QStringList() << QStringList{"ListZ"} << QStringList();
+        QTest::newRow("a wiping trigger in a ledger of the version before")
+            << QStringList{"DROP TRIGGER Rashod_day_insert", "DROP TRIGGER Rashod_day_delete", "DROP TRIGGER Rashod_day_update",
+                           "DROP TABLE GrafDay", "PRAGMA user_version = 4",
+                           "CREATE TRIGGER wipe AFTER INSERT ON List BEGIN DELETE FROM List WHERE id <> NEW.id; END"}
+            << QStringList{"wipe"} << QStringList() << QStringList();
+        // Nothing to set right: an index runs nothing, and the program's own text laid out
+        // by another tool is still the program's.
+        QTest::newRow("an index of its own") << QStringList{"CREATE INDEX mine ON List(comments)"} << QStringList()
+                                             << QStringList() << QStringList();
+        QTest::newRow("the program's view in another layout") << QStringList{"RELAYOUT ListZ"} << QStringList()
+                                                              << QStringList() << QStringList();
+        QTest::newRow("a sound ledger") << QStringList() << QStringList() << QStringList() << QStringList();
+    }
+
+    void plantedSqlIsFoundAndSetRightBeforeAnythingRuns()
+    {
+        QFETCH(QStringList, plant);
+        QFETCH(QStringList, extra);
+        QFETCH(QStringList, changed);
+        QFETCH(QStringList, missing);
+        Workspace ws;
+        const QString path = filledLedger(ws);
+        const QString objects = "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view') ORDER BY name";
+        const QStringList own = RawFile(path).rows(objects);
+        {
+            RawFile raw(path);
+            for (const QString &statement : plant) {
+                if (statement.startsWith("RELAYOUT ")) {
+                    const QString view = statement.mid(9);
+                    QString sql = raw.value("SELECT sql FROM sqlite_master WHERE name = '" + view + "'").toString();
+                    sql.replace("CREATE VIEW", "create  view").replace(", ", " ,\n\t").replace(" List.", " \"list\".");
+                    raw.exec("DROP VIEW " + view);
+                    raw.exec(sql);
+                } else {
+                    raw.exec(statement);
+                }
+            }
+        }
+        const qint64 rows = RawFile(path).value("SELECT count(*) FROM List").toLongLong();
+        const bool clean = extra.isEmpty() && changed.isEmpty() && missing.isEmpty();
+
+        // What the restore asks of a copy: found without changing the file.
+        const QByteArray digest = fileDigest(path);
+        const SchemaFindings found = Connection::inspect(path);
+        QCOMPARE(fileDigest(path), digest);
+        QCOMPARE(found.extra, extra);
+        QCOMPARE(found.changed, changed);
+        QCOMPARE(found.missing, missing);
+        QCOMPARE(found.isClean(), clean);
+
+        auto connection = Connection::open(path);
+        QCOMPARE(connection->repaired().extra, extra);
+        QCOMPARE(connection->repaired().changed, changed);
+        QCOMPARE(connection->repaired().missing, missing);
+        const bool upgraded = plant.contains("PRAGMA user_version = 4");
+        QCOMPARE(copiesOfKind("before-repair").size(), clean || upgraded ? 0 : 1);
+        if (!clean) {
+            QVERIFY(QFileInfo(connection->repairCopy()).isFile());
+            // The copy is the ledger as it was, with what was found.
+            QCOMPARE(Connection::inspect(connection->repairCopy()).extra, extra);
+        }
+        // The program's own objects only, and the ledger's rows all there through every write.
+        QVERIFY(Connection::inspect(path).isClean());
+        if (!clean)
+            QCOMPARE(RawFile(path).rows(objects), own);
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM sqlite_master WHERE name = 'mine'").toInt(),
+                 plant.contains("CREATE INDEX mine ON List(comments)") ? 1 : 0);
+        storeRates(*connection, rub(90), rub(100), rub(110));
+        recordIncome(*connection, "Зарплата", rub(5), "", false);
+        recordExpenseBatch(*connection, {{"хлеб", rub(1), rub(1), "", QDate::currentDate()}});
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM List").toLongLong(), rows + 2);
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM ListZ").toLongLong(), rows + 2);
+        // A second opening finds nothing more to set right.
+        connection.reset();
+        QVERIFY(Connection::open(path)->repaired().isClean());
+    }
+
+    void aFileThatRunsWhatTheProgramCannotIsRefusedUnchanged()
+    {
+        // A table of the program's replaced by a view that never ends: nothing to set right,
+        // and reading it would never end.
+        Workspace ws;
+        const QString path = ws.newLedger();
+        {
+            RawFile raw(path);
+            raw.exec("DROP TABLE Itog");
+            raw.exec(QStringLiteral("CREATE VIEW Itog AS %1 SELECT 'R' AS kind, '' AS month, x AS suma, 1 AS n FROM c")
+                         .arg(QLatin1String(kEndless)));
+        }
+        const QByteArray digest = fileDigest(path);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                if (attempt == 0)
+                    Connection::open(path);
+                else
+                    Connection::inspect(path);
+                QFAIL("opened");
+            } catch (const ConnectionError &e) {
+                QCOMPARE(e.reason(), ConnectionError::Reason::Unsafe);
+                QVERIFY2(e.text().contains(path) && e.text().contains("Itog"), qPrintable(e.text()));
+            }
+        }
+        QCOMPARE(fileDigest(path), digest);
+        QVERIFY(copiesOfKind("before-repair").isEmpty());
+    }
+
+    void aReadThatNeverEndsGivesUpNamingTheFile()
+    {
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = Connection::open(path);
+        const QString endless = QLatin1String(kEndless) + QStringLiteral(" SELECT count(*) FROM c");
+        for (int way = 0; way < 2; ++way) {
+            ReadDeadline deadline(*connection, 200);
+            try {
+                if (way == 0)
+                    connection->scalar(endless);
+                else
+                    connection->forEachRow(endless, {}, [](const StoredRow &) { return true; });
+                QFAIL("the read ended");
+            } catch (const DatabaseError &e) {
+                QVERIFY2(e.text().contains(path) && e.text().contains("не закончилось"), qPrintable(e.text()));
+            }
+        }
+        // Without the deadline, reads go on as before.
+        QCOMPARE(connection->scalar("SELECT count(*) FROM List").toInt(), 0);
+    }
+
+    void anIncomeTypeIsCountedAsTyped_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("as long as the journal row leaves room") << QString(92, QChar(0x0416)) << true;
+        QTest::newRow("one character more") << QString(93, QChar(0x0416)) << false;
+        QTest::newRow("95 emoji") << QString::fromUtf8("\U0001F600").repeated(95) << false;
+    }
+
+    void anIncomeTypeIsCountedAsTyped()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, stored);
+        Workspace ws;
+        auto connection = Connection::open(ws.newLedger());
+        try {
+            recordIncome(*connection, type, rub(1), "", true);
+            QVERIFY(stored);
+        } catch (const DatabaseError &e) {
+            QVERIFY2(!stored, qPrintable(e.text()));
+            const int typed = type.size() - type.count(QChar(0xD83D));
+            QCOMPARE(e.text(), QStringLiteral("Текст поля «описание дохода» слишком длинный: %1 символов, "
+                                              "допускается не более 92.").arg(typed));
+        }
+    }
+
+    void aForeignAmountOutOfRangeShowsAsAnError_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("1e300") << "1e300" << "#ОШИБКА";
+        QTest::newRow("-1e300") << "-1e300" << "#ОШИБКА";
+        QTest::newRow("just beyond the range") << "9223372036854775808.0" << "#ОШИБКА";
+        QTest::newRow("part of a ten-thousandth") << "0.5" << "#ОШИБКА";
+        QTest::newRow("a whole number of ten-thousandths") << "12345.0" << "1,2345";
+    }
+
+    void aForeignAmountOutOfRangeShowsAsAnError()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        Workspace ws;
+        const QString path = ws.newLedger();
+        {
+            // Written as another tool may write it, past the checks and the kept totals.
+            RawFile raw(path);
+            const QString trigger = raw.value("SELECT sql FROM sqlite_master WHERE name = 'List_total_insert'").toString();
+            raw.exec("DROP TRIGGER List_total_insert");
+            raw.exec("PRAGMA ignore_check_constraints = ON");
+            raw.exec("INSERT INTO List (names, suma, dates) VALUES ('Доход - Зарплата', " + stored + ", '2024-01-01')");
+            raw.exec(trigger);
+        }
+        auto connection = Connection::open(path);
+        QVERIFY(connection->repaired().isClean());
+        for (const char *view : {"ListZ", "ListDohodAll"}) {
+            Dataset dataset;
+            dataset.setConnection(connection.get());
+            dataset.setSource(QLatin1String(view));
+            dataset.open();
+            QCOMPARE(dataset.data(dataset.index(0, dataset.columnIndex("suma"))).toString(), shown);
+        }
     }
 
     void hostileTextIsStoredExactlyOrRefused()

@@ -2,6 +2,7 @@
 // files that must be refused without being touched.
 #include "support/testsupport.h"
 
+#include "ledger/backup.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/database.h"
 #include "ledger/dataset.h"
@@ -809,6 +810,44 @@ private slots:
         QCOMPARE(raw.value("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'").toInt(), 9);
     }
 
+    void aLedgerThatLostItsVersionIsUpgradedOnceAfterOneCopy_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("version");
+        QTest::newRow("a new ledger at 0") << QString() << 0;
+        QTest::newRow("a new ledger at -5") << QString() << -5;
+        QTest::newRow("a ledger of version 1 at 0") << QStringLiteral("ledger-v1.tor") << 0;
+    }
+
+    void aLedgerThatLostItsVersionIsUpgradedOnceAfterOneCopy()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, version);
+        Workspace ws;
+        QString path = ws.path("lost.tor");
+        if (file.isEmpty())
+            path = ws.newLedger("lost.tor");
+        else
+            QVERIFY(testing::copyTestData(file, path));
+        RawFile(path).exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
+        const QMap<QString, QStringList> before = testing::ledgerContents(path);
+        const QDir folder(backup::Folder::standardPath());
+        const QStringList earlier = folder.entryList({"lost-*.tor"}, QDir::Files);
+        for (int opening = 0; opening < 3; ++opening)
+            QVERIFY(Connection::open(path)->repaired().isClean());
+        QStringList copies = folder.entryList({"lost-*.tor"}, QDir::Files);
+        for (const QString &copy : earlier)
+            copies.removeOne(copy);
+        QCOMPARE(copies.size(), 1);
+        QVERIFY(copies.first().contains("-before-upgrade"));
+        RawFile raw(path);
+        QCOMPARE(raw.value("PRAGMA user_version").toInt(), schema::currentVersion());
+        const QString objects = QStringLiteral("SELECT type, name, sql FROM sqlite_master"
+                                               " WHERE type IN ('index', 'trigger', 'view') ORDER BY name");
+        QCOMPARE(raw.rows(objects), RawFile(ws.newLedger()).rows(objects));
+        QCOMPARE(testing::ledgerContents(path), before);
+    }
+
     void connectionRunsWithForeignKeysAndDurableJournal()
     {
         Workspace ws;
@@ -816,6 +855,11 @@ private slots:
         QCOMPARE(connection->scalar("PRAGMA foreign_keys").toInt(), 1);
         QCOMPARE(connection->scalar("PRAGMA synchronous").toInt(), 2);
         QCOMPARE(connection->scalar("PRAGMA journal_mode").toString(), QStringLiteral("delete"));
+        // SQL stored in the file calls no function with side effects, and nothing writes the
+        // catalog behind the program's back.
+        QCOMPARE(connection->scalar("PRAGMA trusted_schema").toInt(), 0);
+        connection->run("PRAGMA writable_schema = ON");
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, connection->run("UPDATE sqlite_master SET sql = 'x' WHERE name = 'ListZ'"));
     }
 };
 
