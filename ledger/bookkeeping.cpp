@@ -63,7 +63,13 @@ Row recordedAtColumns(const QDateTime &recordedAt)
 qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines, const QDateTime &recordedAt)
 {
     checkAll(lines);
-    const Money total = batchTotal(lines);
+    return recordExpenseBatch(connection, lines, recordedAt, batchTotal(lines));
+}
+
+qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines, const QDateTime &recordedAt,
+                          Money total)
+{
+    checkAll(lines);
     Transaction transaction(connection);
     const qint64 id = connection.insert(QStringLiteral("List"), Row{{QStringLiteral("names"), kExpenseName},
                                                                     {QStringLiteral("suma"), QVariant::fromValue(total)}}

@@ -41,6 +41,11 @@ Money batchTotal(const QVector<ExpenseLine> &lines);
 // total, and its lines. Returns the journal row's id.
 qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines,
                           const QDateTime &recordedAt = QDateTime());
+// The same with the journal row carrying `total` instead of the lines' sum: an imported
+// receipt's total as charged, which the exact products of goods sold by weight can miss by
+// fractions of a kopeck.
+qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines,
+                          const QDateTime &recordedAt, Money total);
 // Replaces the batch of journal row `editedId` by `lines`, keeping that row's date. The old
 // batch stays when anything fails.
 qint64 replaceExpenseBatch(const Connection &connection, qint64 editedId, const QVector<ExpenseLine> &lines);

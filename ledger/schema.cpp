@@ -383,6 +383,24 @@ QStringList lineDayStatements()
     };
 }
 
+// ---- Version 6: the keys of imported receipts and statement operations ----
+// Each receipt (fiscal drive, document number, sign) or bank operation (its FITID or its
+// row) taken in keeps its key here with the journal row it became. A key outlives its
+// entry: what the user deleted after an import is not imported again. The described
+// tables and views are left as they were.
+constexpr int kImportKeysVersion = 6;
+
+QStringList importKeyStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE Imported (key TEXT NOT NULL PRIMARY KEY, kod INTEGER,"
+                       " dates TEXT DEFAULT (datetime('now', 'localtime')))"),
+        // The typed entries are told from the imported ones by this.
+        QStringLiteral("CREATE INDEX Imported_kod ON Imported(kod)"),
+    };
+}
+// ---- end of version 6 ----
+
 // The four totals of the information panel, kept current by triggers in the file itself so
 // that they stay right whoever writes it: kind R (expense rows), D (income rows) over the
 // whole period (month '') and D per month number, L (expense line amounts) per month number
@@ -464,7 +482,7 @@ QStringList templateStatements()
 
 int currentVersion()
 {
-    return kLineDaysVersion;
+    return kImportKeysVersion;
 }
 
 QString currentMonthCondition(const QString &dateColumn)
@@ -563,7 +581,7 @@ QStringList createStatements()
     // A new ledger is built as a version-2 one brought to version 3 is, so that both have the
     // same indexes.
     return tableStatements() + indexStatements() + version3Statements() + itemIndexStatements() + totalStatements()
-           + lineDayStatements() + viewStatements() + templateStatements()
+           + lineDayStatements() + importKeyStatements() + viewStatements() + templateStatements()
            + QStringList{QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId),
                          QStringLiteral("PRAGMA user_version = %1").arg(currentVersion())};
 }
@@ -594,6 +612,8 @@ QStringList upgradeStatements(int fromVersion)
         statements << itemIndexStatements();
     if (fromVersion + 1 == kLineDaysVersion)
         statements << lineDayStatements();
+    if (fromVersion + 1 == kImportKeysVersion)
+        statements << importKeyStatements();
     return statements;
 }
 

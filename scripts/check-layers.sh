@@ -3,6 +3,7 @@
 # a higher layer, or a folder beside it on the same layer. The layers, lowest first:
 #   0  ledger/                 the ledger file, money, regional texts: no widgets
 #   1  ledger/jet/ rates/      the old-format import and the bank's rates: no widgets
+#      imports/                receipts and statements read, marked and written: no widgets
 #   2  widgets/                what every window shares (boxes, the guard, dialog pieces)
 #   3  ledger/dialogs/         the password prompt and the create-ledger dialog
 #   4  entries/ charts/ tools/ the windows of the program
@@ -19,6 +20,7 @@ layer_of() {
     ledger/jet | ledger/jet/*) echo 1 ;;
     ledger | ledger/*) echo 0 ;;
     rates | rates/*) echo 1 ;;
+    imports | imports/*) echo 1 ;;
     widgets | widgets/*) echo 2 ;;
     entries | entries/* | charts | charts/* | tools | tools/*) echo 4 ;;
     app | app/*) echo 5 ;;
@@ -60,7 +62,7 @@ while IFS= read -r file; do
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h')
 
-for lists in ledger/CMakeLists.txt ledger/jet/CMakeLists.txt rates/CMakeLists.txt; do
+for lists in ledger/CMakeLists.txt ledger/jet/CMakeLists.txt rates/CMakeLists.txt imports/CMakeLists.txt; do
     [ -e "$lists" ] || continue
     if grep -n -E 'Qt6?::(Widgets|Gui|PrintSupport|Charts)' "$lists"; then
         echo "$lists: the ledger and rate layers link no widget or GUI module"
