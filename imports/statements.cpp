@@ -315,6 +315,7 @@ ReadResult readOfx(const QString &text, const QString &fileName)
     QVector<OfxTransaction> transactions;
     bool inTransaction = false;
     bool statement = false;
+    bool anyStatement = false;
     QString account;
     OfxTransaction current;
     int line = 1;
@@ -337,7 +338,7 @@ ReadResult readOfx(const QString &text, const QString &fileName)
         if (tag.startsWith(QLatin1Char('?')) || tag.startsWith(QLatin1Char('!')))
             continue;
         if (tag == QLatin1String("STMTRS") || tag == QLatin1String("CCSTMTRS")) {
-            statement = true;
+            statement = anyStatement = true;
         } else if (tag == QLatin1String("STMTTRN")) {
             if (inTransaction)
                 transactions << current;
@@ -360,8 +361,8 @@ ReadResult readOfx(const QString &text, const QString &fileName)
     }
     if (inTransaction)
         transactions << current;
-    if (!text.contains(QLatin1String("<OFX"), Qt::CaseInsensitive))
-        refuseFile(fileName, QStringLiteral("в нём нет элемента OFX"));
+    if (!anyStatement)
+        refuseFile(fileName, QStringLiteral("в нём нет выписки по счёту или карте (STMTRS, CCSTMTRS)"));
 
     ReadResult result;
     for (const OfxTransaction &transaction : transactions) {

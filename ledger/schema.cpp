@@ -392,11 +392,12 @@ constexpr int kImportKeysVersion = 6;
 
 QStringList importKeyStatements()
 {
+    // A file marked as an earlier version by another tool may still hold the keys: they stay.
     return {
-        QStringLiteral("CREATE TABLE Imported (key TEXT NOT NULL PRIMARY KEY, kod INTEGER,"
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Imported (key TEXT NOT NULL PRIMARY KEY, kod INTEGER,"
                        " dates TEXT DEFAULT (datetime('now', 'localtime')))"),
         // The typed entries are told from the imported ones by this.
-        QStringLiteral("CREATE INDEX Imported_kod ON Imported(kod)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS Imported_kod ON Imported(kod)"),
     };
 }
 // ---- end of version 6 ----
