@@ -9,6 +9,7 @@
 #include "ledger/columns.h"
 #include "ledger/session.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QEventLoop>
@@ -25,6 +26,8 @@
 #include <QThread>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include <exception>
 #include <functional>
@@ -87,6 +90,24 @@ public:
             model->setData(index, box->currentText());
         else
             model->setData(index, static_cast<QLineEdit *>(editor)->text());
+    }
+
+protected:
+    // Enter ends the edit at once and goes no further: it must not reach the dialog's
+    // default button before the typed text is in the model.
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *editor = qobject_cast<QWidget *>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            auto *box = qobject_cast<QComboBox *>(editor);
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(box && box->view()->isVisible())) {
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
@@ -184,6 +205,7 @@ ImportDialog::ImportDialog(ledger::Session &session, Kind kind, QWidget *parent)
     body->addLayout(row);
 
     connect(m_model, &ImportModel::tickedChanged, this, [this] { updateSummary(); });
+    connect(m_tree, &QTreeView::expanded, this, [this] { fitColumns(); });
     connect(addFiles, &QPushButton::clicked, this, ui::guarded(this, [this] { pickFiles(); }));
     connect(m_write, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -192,6 +214,13 @@ ImportDialog::ImportDialog(ledger::Session &session, Kind kind, QWidget *parent)
 }
 
 ImportDialog::~ImportDialog() = default;
+
+void ImportDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The rows came before the dialog had its size.
+    fitColumns();
+}
 
 void ImportDialog::buildQrRow(QLayout *body)
 {
@@ -319,11 +348,36 @@ void ImportDialog::addResult(imports::ReadResult result)
         m_rejected->addItem(QStringLiteral("%1: %2").arg(r.origin, r.reason));
     m_rejectedCaption->setVisible(m_rejected->count() > 0);
     m_rejected->setVisible(m_rejected->count() > 0);
-    if (first && m_model->rowCount() > 0) {
-        for (int column = 0; column < ImportModel::Note; ++column)
-            m_tree->resizeColumnToContents(column);
+    fitColumns();
+    if (first && m_model->rowCount() > 0)
         m_tree->setCurrentIndex(m_model->index(0, ImportModel::Date));
+}
+
+void ImportDialog::fitColumns()
+{
+    // Columns only grow, so that a row shown later (a receipt's lines) finds its room. The
+    // view measures the rows it shows; money columns take the widest sum there can be.
+    // QTreeView keeps its measure protected; QAbstractItemView offers it.
+    const QAbstractItemView *view = m_tree;
+    const int money = m_tree->fontMetrics().horizontalAdvance(QStringLiteral("+99 999 999,99")) + 12;
+    int used = 0;
+    for (int column = 0; column < ImportModel::Note; ++column) {
+        int width = std::max(view->sizeHintForColumn(column), m_tree->header()->sectionSizeHint(column));
+        if (column == ImportModel::Price || column == ImportModel::Amount)
+            width = std::max(width, money);
+        // A long name is shown whole in its tip: it does not push the other columns away.
+        if (column == ImportModel::Title)
+            width = std::min(width, m_tree->viewport()->width() * 2 / 5);
+        width = std::max(width, m_tree->columnWidth(column));
+        m_tree->setColumnWidth(column, width);
+        used += width;
     }
+    // The notes fill the rest, or scroll when they need more.
+    const int notes = view->sizeHintForColumn(ImportModel::Note);
+    const bool scroll = used + notes > m_tree->viewport()->width();
+    m_tree->header()->setStretchLastSection(!scroll);
+    if (scroll)
+        m_tree->setColumnWidth(ImportModel::Note, std::max(notes, m_tree->columnWidth(ImportModel::Note)));
 }
 
 void ImportDialog::updateSummary()

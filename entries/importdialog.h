@@ -43,6 +43,9 @@ public:
 
     ImportModel &model() { return *m_model; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildQrRow(QLayout *body);
     void pickFiles();
@@ -51,6 +54,7 @@ private:
     void addResult(imports::ReadResult result);
     void write();
     void updateSummary();
+    void fitColumns();
 
     ledger::Session &m_session;
     const Kind m_kind;

@@ -114,8 +114,6 @@ QString ImportModel::note(int candidate) const
         notes << QStringLiteral("уже в базе");
     else if (m_repeated[candidate])
         notes << QStringLiteral("повторяет запись выше");
-    if (c.refund)
-        notes << QStringLiteral("возврат: отмеченный записывается как доход «%1»").arg(c.incomeType);
     if (!c.similarTo.isEmpty())
         notes << c.similarTo;
     notes << c.warnings;
