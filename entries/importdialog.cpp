@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QThread>
 #include <QTreeView>
@@ -169,14 +171,21 @@ ImportDialog::ImportDialog(ledger::Session &session, Kind kind, QWidget *parent)
     m_tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                             | QAbstractItemView::SelectedClicked);
     m_tree->header()->setStretchLastSection(true);
+    // Columns are fitted to what they show; they start narrow.
+    m_tree->header()->setDefaultSectionSize(40);
     m_tree->setAccessibleName(QStringLiteral("Записи к импорту"));
     body->addWidget(m_tree, 1);
+    // The current row's origin and notes in full, however narrow their column.
+    m_details = new QLabel(this);
+    m_details->setObjectName(QStringLiteral("Details"));
+    m_details->setWordWrap(true);
+    m_details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    body->addWidget(m_details);
 
     m_rejectedCaption = new QLabel(QStringLiteral("Не приняты (не будут записаны):"), this);
     m_rejected = new QListWidget(this);
     m_rejected->setObjectName(QStringLiteral("Rejected"));
     m_rejected->setAccessibleName(m_rejectedCaption->text());
-    m_rejected->setMaximumHeight(96);
     m_rejectedCaption->setBuddy(m_rejected);
     m_rejectedCaption->hide();
     m_rejected->hide();
@@ -206,11 +215,16 @@ ImportDialog::ImportDialog(ledger::Session &session, Kind kind, QWidget *parent)
 
     connect(m_model, &ImportModel::tickedChanged, this, [this] { updateSummary(); });
     connect(m_tree, &QTreeView::expanded, this, [this] { fitColumns(); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { showDetails(current); });
     connect(addFiles, &QPushButton::clicked, this, ui::guarded(this, [this] { pickFiles(); }));
     connect(m_write, &QPushButton::clicked, this, ui::guarded(this, [this] { write(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     updateSummary();
-    resize(940, 540);
+    // Wide enough for the notes beside the other columns, where the screen allows it.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 9 / 10 : 1100;
+    resize(std::min(1100, room), 560);
 }
 
 ImportDialog::~ImportDialog() = default;
@@ -348,6 +362,11 @@ void ImportDialog::addResult(imports::ReadResult result)
         m_rejected->addItem(QStringLiteral("%1: %2").arg(r.origin, r.reason));
     m_rejectedCaption->setVisible(m_rejected->count() > 0);
     m_rejected->setVisible(m_rejected->count() > 0);
+    if (m_rejected->count() > 0) {
+        // As high as its rows, up to four; more scroll.
+        const int rows = std::min(m_rejected->count(), 4);
+        m_rejected->setFixedHeight(rows * m_rejected->sizeHintForRow(0) + 2 * m_rejected->frameWidth() + 2);
+    }
     fitColumns();
     if (first && m_model->rowCount() > 0)
         m_tree->setCurrentIndex(m_model->index(0, ImportModel::Date));
@@ -359,7 +378,7 @@ void ImportDialog::fitColumns()
     // view measures the rows it shows; money columns take the widest sum there can be.
     // QTreeView keeps its measure protected; QAbstractItemView offers it.
     const QAbstractItemView *view = m_tree;
-    const int money = m_tree->fontMetrics().horizontalAdvance(QStringLiteral("+99 999 999,99")) + 12;
+    const int money = m_tree->fontMetrics().horizontalAdvance(QStringLiteral("+999999,99")) + 12;
     int used = 0;
     for (int column = 0; column < ImportModel::Note; ++column) {
         int width = std::max(view->sizeHintForColumn(column), m_tree->header()->sectionSizeHint(column));
@@ -378,6 +397,18 @@ void ImportDialog::fitColumns()
     m_tree->header()->setStretchLastSection(!scroll);
     if (scroll)
         m_tree->setColumnWidth(ImportModel::Note, std::max(notes, m_tree->columnWidth(ImportModel::Note)));
+}
+
+void ImportDialog::showDetails(const QModelIndex &current)
+{
+    const int row = m_model->candidateOf(current);
+    if (row < 0) {
+        m_details->clear();
+        return;
+    }
+    const QString note = m_model->index(row, ImportModel::Note).data().toString();
+    const QString origin = m_model->candidates().at(row).origin;
+    m_details->setText(note.isEmpty() ? origin : origin + QStringLiteral(": ") + note);
 }
 
 void ImportDialog::updateSummary()

@@ -7,6 +7,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QModelIndex;
 class QPushButton;
 class QTreeView;
 
@@ -55,12 +56,14 @@ private:
     void write();
     void updateSummary();
     void fitColumns();
+    void showDetails(const QModelIndex &current);
 
     ledger::Session &m_session;
     const Kind m_kind;
     ImportModel *m_model = nullptr;
     QTreeView *m_tree = nullptr;
     QLabel *m_summary = nullptr;
+    QLabel *m_details = nullptr;
     QLabel *m_rejectedCaption = nullptr;
     QListWidget *m_rejected = nullptr;
     QLineEdit *m_qr = nullptr;

@@ -251,7 +251,7 @@ QVariant ImportModel::headerData(int section, Qt::Orientation orientation, int r
     case Date:
         return QStringLiteral("Дата");
     case Title:
-        return QStringLiteral("Продавец, описание, товар");
+        return QStringLiteral("Продавец / товар");
     case Price:
         return QStringLiteral("Цена");
     case Counts:
