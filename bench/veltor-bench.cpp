@@ -1,6 +1,7 @@
 // Generates a large ledger and times the program's own code paths on it. Prints one line
 // per figure, "name value unit", each the median of several runs.
 #include "generate.h"
+#include "imports.h"
 #include "windows.h"
 
 #include "charts/chartdata.h"
@@ -151,6 +152,7 @@ void addOptions(QCommandLineParser &parser)
     parser.addOption({"runs", "Runs per figure; the median is printed.", "K", "5"});
     parser.addOption({"ledger", "Use (or keep) the generated ledger at this path.", "path"});
     parser.addOption({"store-only", "Time the store alone, without the windows."});
+    parser.addOption({"imports-only", "Time the imports alone (into a copy of the ledger)."});
     parser.addOption({"direct", "Write a new ledger with straight SQL in one transaction, as another tool would,"
                                 " rather than through the write path."});
     parser.addOption({"fast-generate", "Generate the ledger with set-wise SQL instead of the write path."});
@@ -264,9 +266,14 @@ int main(int argc, char *argv[])
           }), "ms");
     if (!QFile::exists(path))
         generate(parser, path, rows);
+    if (parser.isSet("imports-only")) {
+        bench::timeImports(path, scratch.path(), runs, print);
+        return 0;
+    }
     timeStore(scratch, path, runs);
     if (!parser.isSet("store-only"))
         bench::timeWindows(path, runs, print);
+    bench::timeImports(path, scratch.path(), runs, print);
     // A run copies the whole file and builds its indexes anew: one run each.
     for (const int version : {1, 2, 4})
         print(qPrintable(QStringLiteral("open_upgrade_v%1").arg(version)), upgradeMs(scratch, path, version, 1), "ms");

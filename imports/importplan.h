@@ -77,7 +77,8 @@ ReadResult readReceipts(const QByteArray &json, const QString &fileName);
 ReadResult readReceiptQr(const QString &qrText);
 
 // A bank statement; the format is told from the content. `order` settles QIF dates that
-// could be read both ways. Raises ledger::Error naming the file for a file of another kind.
+// could be read both ways (left Unknown, they are read day first, as Russian banks write
+// them). Raises ledger::Error naming the file for a file of another kind.
 ReadResult readStatement(const QByteArray &content, const QString &fileName,
                          DateOrder order = DateOrder::Unknown);
 // True when the QIF `content` has dates that read as a day both ways and none that settles it.

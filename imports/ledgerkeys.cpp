@@ -20,7 +20,8 @@ void markKnown(const ledger::Connection &connection, QVector<Candidate> &candida
     QMap<QDate, QVector<int>> byDay;
     for (int i = 0; i < candidates.size(); ++i) {
         Candidate &candidate = candidates[i];
-        bool found = seen.contains(candidate.key);
+        // The same receipt twice in one go is written once.
+        bool found = !candidate.key.isEmpty() && seen.contains(candidate.key);
         if (!found && !candidate.key.isEmpty()) {
             imported.forEachRow({candidate.key}, [&](const ledger::StoredRow &) {
                 found = true;

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <QUrlQuery>
 
@@ -89,20 +90,26 @@ Money kopecksOf(const QJsonObject &object, const char *field, const QString &wha
     return *money;
 }
 
-// A fiscal number as text: digits without padding or leading zeros.
-QString fiscalNumber(const QJsonValue &value)
+// A fiscal number as text: digits without padding or leading zeros; nothing for anything
+// else, which no fiscal drive writes.
+QString fiscalDigits(QString text)
 {
-    QString text;
-    if (value.isDouble()) {
-        const double x = value.toDouble();
-        if (x >= 0 && x < 1e18 && std::floor(x) == x)
-            text = QString::number(qint64(x));
-    } else if (value.isString()) {
-        text = value.toString().trimmed();
-    }
+    text = text.trimmed();
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,20}$"));
+    if (!digits.match(text).hasMatch())
+        return {};
     while (text.size() > 1 && text.startsWith(QLatin1Char('0')))
         text.remove(0, 1);
     return text;
+}
+
+QString fiscalNumber(const QJsonValue &value)
+{
+    if (value.isDouble()) {
+        const double x = value.toDouble();
+        return x >= 0 && x < 1e18 && std::floor(x) == x ? QString::number(qint64(x)) : QString();
+    }
+    return fiscalDigits(value.toString());
 }
 
 QString receiptKey(const QString &drive, const QString &document, const QString &sign)
@@ -281,12 +288,8 @@ ReadResult readReceiptQr(const QString &qrText)
         const QString n = field("n");
         if (!n.isEmpty() && n != QLatin1String("1") && n != QLatin1String("2"))
             throw Refused{QStringLiteral("чек не покупки и не возврата покупки (n=%1)").arg(n.left(10))};
-        const auto digits = [](QString text) {
-            while (text.size() > 1 && text.startsWith(QLatin1Char('0')))
-                text.remove(0, 1);
-            return text;
-        };
-        const QString drive = digits(field("fn")), number = digits(field("i")), sign = digits(field("fp"));
+        const QString drive = fiscalDigits(field("fn")), number = fiscalDigits(field("i")),
+                      sign = fiscalDigits(field("fp"));
         if (drive.isEmpty() || number.isEmpty() || sign.isEmpty())
             throw Refused{QStringLiteral("нет фискальных признаков (fn, i, fp)")};
         candidate.key = receiptKey(drive, number, sign);

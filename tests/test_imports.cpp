@@ -159,6 +159,7 @@ private slots:
                                 << "2024-09-17 18:01:00 Покупка по чеку +1.50";
         QTest::newRow("impossible date") << "t=20241317T1801&s=1.5&fn=1&i=2&fp=3&n=1" << "";
         QTest::newRow("no amount") << "t=20240917T1801&s=abc&fn=1&i=2&fp=3&n=1" << "";
+        QTest::newRow("control characters in a number") << QString("t=20240917T1801&s=1&fn=1&i=2%1&fp=3&n=1").arg(QChar(14)) << "";
     }
 
     void receiptQr()
