@@ -332,7 +332,7 @@ imports::ReadResult ImportDialog::readFile(const QString &path)
     if (ambiguous) {
         const QMessageBox::StandardButton answer = ui::message(
             {shown, QMessageBox::Question,
-             QStringLiteral("Даты в файле «%1» можно прочесть двояко: например, 03.04.2024 — это и 3 апреля, "
+             QStringLiteral("Даты в файле «%1» можно прочесть двояко: например, 03/04/2024 — это и 3 апреля, "
                             "и 4 марта. Что стоит в датах первым, день или месяц?")
                  .arg(name),
              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

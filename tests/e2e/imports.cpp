@@ -2,12 +2,13 @@
 // twice: the second time the preview offers nothing to write.
 
 #include "e2e/steps.h"
+#include "support/testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 using namespace e2e;
 
@@ -35,24 +36,16 @@ const QByteArray kReceiptFile = R"([
 // A card statement: a purchase, a failed one that does not count, and money in.
 QByteArray statementFile()
 {
-    const QString header = QStringLiteral(
-        "Дата операции;Дата платежа;Номер карты;Статус;Сумма операции;Валюта операции;Сумма платежа;"
-        "Валюта платежа;Кэшбэк;Категория;MCC;Описание;Бонусы (включая кэшбэк)");
-    const QStringList rows = {
-        QStringLiteral("\"20.09.2024 13:15:00\";\"20.09.2024\";\"*1234\";\"OK\";\"-1250,50\";\"RUB\";\"-1250,50\";\"RUB\";;"
-                       "\"Аптеки\";\"5912\";\"Аптека у дома\";\"0,00\""),
-        QStringLiteral("\"20.09.2024 13:20:00\";\"20.09.2024\";\"*1234\";\"FAILED\";\"-99,00\";\"RUB\";\"-99,00\";\"RUB\";;"
-                       "\"Аптеки\";\"5912\";\"Аптека у дома\";\"0,00\""),
-        QStringLiteral("\"21.09.2024 09:00:00\";\"21.09.2024\";\"*1234\";\"OK\";\"5000,00\";\"RUB\";\"5000,00\";\"RUB\";;"
-                       "\"Пополнения\";\"\";\"Перевод от друга\";\"0,00\""),
-    };
-    return "\xEF\xBB\xBF" + (header + QLatin1Char('\n') + rows.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-}
-
-bool writeSample(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    QString text = QStringLiteral("\xFEFFДата операции;Дата платежа;Номер карты;Статус;Сумма операции;Валюта операции;"
+                                  "Сумма платежа;Валюта платежа;Кэшбэк;Категория;MCC;Описание;Бонусы (включая кэшбэк)\n");
+    for (const QString &row : {QStringLiteral("20.09.2024 13:15:00|OK|-1250,50|Аптеки|Аптека у дома"),
+                               QStringLiteral("20.09.2024 13:20:00|FAILED|-99,00|Аптеки|Аптека у дома"),
+                               QStringLiteral("21.09.2024 09:00:00|OK|5000,00|Пополнения|Перевод от друга")}) {
+        const QStringList f = row.split(QLatin1Char('|'));
+        text += QStringLiteral("\"%1\";\"%2\";\"*1234\";\"%3\";\"%4\";\"RUB\";\"%4\";\"RUB\";;\"%5\";\"5912\";\"%6\";\"0,00\"\n")
+                    .arg(f[0], f[0].left(10), f[1], f[2], f[3], f[4]);
+    }
+    return text.toUtf8();
 }
 
 // The command's key, the file's name typed into the file dialog, the preview.
@@ -90,8 +83,8 @@ private slots:
         const QString receipts = QDir(j.appFolder()).filePath(QStringLiteral("чеки.json"));
         const QString statement = QDir(j.appFolder()).filePath(QStringLiteral("выписка.csv"));
         QVERIFY(QDir().mkpath(j.appFolder()));
-        QVERIFY(writeSample(receipts, kReceiptFile));
-        QVERIFY(writeSample(statement, statementFile()));
+        QVERIFY(testing::writeFile(receipts, kReceiptFile));
+        QVERIFY(testing::writeFile(statement, statementFile()));
         STEP(j, startWithLedger(j, QStringLiteral("Импорт"), QString()));
 
         // Nothing is written while the preview shows; Enter is "Записать".
@@ -118,24 +111,19 @@ private slots:
                                                      "\nДоход - Пополнения|50000000|2024-09-21|09:00:00");
         STEP(j, j.waitLedger(kJournal, all));
         STEP(j, j.waitLedger(QStringLiteral("SELECT count(*) FROM Rashod WHERE names = 'Аптека у дома'"), QStringLiteral("1")));
-        const QString keys = j.value(QStringLiteral("SELECT count(*) FROM Imported"));
-        QCOMPARE(keys, QStringLiteral("4"));
+        QCOMPARE(j.value(QStringLiteral("SELECT count(*) FROM Imported")), QStringLiteral("4"));
 
         // The same files again: every row is already in the ledger, Enter writes nothing and
         // Escape closes the preview.
-        STEP(j, openPreview(j, QStringLiteral("ctrl+i"), receipts, kReceipts));
-        j.shot(QStringLiteral("3-receipts-again"));
-        STEP(j, j.key(QStringLiteral("Return")));
-        STEP(j, j.key(QStringLiteral("Escape")));
-        STEP(j, j.waitGone(kReceipts));
-        STEP(j, openPreview(j, QStringLiteral("ctrl+shift+i"), statement, kStatement));
-        j.shot(QStringLiteral("4-statement-again"));
-        STEP(j, j.key(QStringLiteral("Return")));
-        STEP(j, j.key(QStringLiteral("Escape")));
-        STEP(j, j.waitGone(kStatement));
+        for (const auto &[keys, file, title] : {std::tuple{QStringLiteral("ctrl+i"), receipts, kReceipts},
+                                                std::tuple{QStringLiteral("ctrl+shift+i"), statement, kStatement}}) {
+            STEP(j, openPreview(j, keys, file, title));
+            j.shot(title + QStringLiteral(" again"));
+            STEP(j, j.key(QStringLiteral("Return")) && j.key(QStringLiteral("Escape")) && j.waitGone(title));
+        }
         STEP(j, j.waitLedger(kJournal, all));
         QCOMPARE(j.value(QStringLiteral("SELECT count(*) FROM Rashod")), QStringLiteral("4"));
-        QCOMPARE(j.value(QStringLiteral("SELECT count(*) FROM Imported")), keys);
+        QCOMPARE(j.value(QStringLiteral("SELECT count(*) FROM Imported")), QStringLiteral("4"));
         STEP(j, j.quit());
     }
 
