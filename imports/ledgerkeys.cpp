@@ -1,6 +1,8 @@
 // The imports against the open ledger: what it holds already, and writing what was ticked.
 #include "importplan.h"
 
+#include "ledger/bookkeeping.h"
+
 #include "ledger/database.h"
 #include "ledger/error.h"
 #include "ledger/journalrow.h"
@@ -9,6 +11,8 @@
 #include <QHash>
 #include <QMap>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace imports {
 
@@ -64,6 +68,7 @@ void markKnown(const ledger::Connection &connection, QVector<Candidate> &candida
 int writeTicked(const ledger::Connection &connection, const QVector<Candidate> &candidates)
 {
     ledger::Transaction transaction(connection);
+    ledger::EntryWriter writer(connection);
     QSet<QString> types;
     connection.forEachRow(QStringLiteral("SELECT names FROM Dohod"), {}, [&](const ledger::StoredRow &row) {
         types.insert(QString::fromUtf8(row.text(0).data(), row.text(0).size()));
@@ -71,6 +76,8 @@ int writeTicked(const ledger::Connection &connection, const QVector<Candidate> &
     });
     // The ledger is asked again: another window may have imported since the preview.
     ledger::PreparedRead imported(connection, QStringLiteral("SELECT 1 FROM Imported WHERE key = ?"));
+    QSqlQuery keep(connection.database());
+    keep.prepare(QStringLiteral("INSERT INTO Imported (key, kod) VALUES (?, ?)"));
     QSet<QString> written;
     int count = 0;
     for (const Candidate &candidate : candidates) {
@@ -90,17 +97,18 @@ int writeTicked(const ledger::Connection &connection, const QVector<Candidate> &
             if (candidate.direction == Direction::Expense) {
                 if (candidate.lines.isEmpty())
                     throw ledger::DatabaseError(QStringLiteral("В расходе нет ни одной строки."));
-                id = ledger::recordExpenseBatch(connection, candidate.lines, candidate.moment, candidate.amount);
+                id = writer.expenseBatch(candidate.lines, candidate.moment, candidate.amount);
             } else {
                 const QString type = candidate.incomeType.trimmed();
                 if (type.isEmpty())
                     throw ledger::DatabaseError(QStringLiteral("Не указан вид дохода."));
-                id = ledger::recordIncome(connection, type, candidate.amount, candidate.comment, !types.contains(type),
-                                          candidate.moment);
+                id = writer.income(type, candidate.amount, candidate.comment, !types.contains(type), candidate.moment);
                 types.insert(type);
             }
-            if (!candidate.key.isEmpty())
-                connection.run(QStringLiteral("INSERT INTO Imported (key, kod) VALUES (?, ?)"), {candidate.key, id});
+            keep.bindValue(0, candidate.key);
+            keep.bindValue(1, id);
+            if (!candidate.key.isEmpty() && !keep.exec())
+                throw ledger::DatabaseError(keep.lastError().text());
         } catch (const ledger::Error &error) {
             // Nothing is written: the message says which one stopped it.
             throw ledger::DatabaseError(QStringLiteral("%1: %2").arg(candidate.origin, error.text()));

@@ -142,18 +142,42 @@ Money amountOf(const QString &text, const QString &what)
     return *amount;
 }
 
-QDateTime csvMoment(const QString &text, const QStringList &formats)
+// dd.MM.yyyy or dd.MM.yy (this century's), with HH:mm or HH:mm:ss after a space or not;
+// read by hand, as a statement has tens of thousands of them.
+QDateTime csvMoment(const QString &text)
 {
-    for (const QString &format : formats) {
-        QDateTime moment = QDateTime::fromString(text, format);
-        // Two-digit years are this century's.
-        if (moment.isValid() && !format.contains(QLatin1String("yyyy")))
-            moment = moment.addYears(100);
-        if (moment.isValid() && isPlausible(moment.date()))
-            return moment;
+    const auto number = [&](qsizetype at, int digits, bool &ok) {
+        int value = 0;
+        for (qsizetype i = at; i < at + digits; ++i) {
+            if (i >= text.size() || text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9')) {
+                ok = false;
+                return 0;
+            }
+            value = value * 10 + (text.at(i).unicode() - '0');
+        }
+        return value;
+    };
+    bool ok = text.size() >= 8 && text.at(2) == QLatin1Char('.') && text.at(5) == QLatin1Char('.');
+    const bool longYear = text.size() >= 10 && text.at(8).isDigit() && text.at(9).isDigit();
+    const int day = number(0, 2, ok), month = number(3, 2, ok);
+    const int year = longYear ? number(6, 4, ok) : 2000 + number(6, 2, ok);
+    qsizetype at = longYear ? 10 : 8;
+    QTime time(0, 0);
+    if (ok && at < text.size()) {
+        ok = text.at(at) == QLatin1Char(' ') && text.size() >= at + 6 && text.at(at + 3) == QLatin1Char(':');
+        const int hours = number(at + 1, 2, ok), minutes = number(at + 4, 2, ok);
+        int seconds = 0;
+        if (ok && text.size() > at + 6) {
+            ok = text.size() == at + 9 && text.at(at + 6) == QLatin1Char(':');
+            seconds = number(at + 7, 2, ok);
+        }
+        time = QTime(hours, minutes, seconds);
     }
-    throw Refused{text.isEmpty() ? QStringLiteral("нет даты операции")
-                                 : QStringLiteral("невозможная дата «%1»").arg(text.left(40))};
+    const QDate date(year, month, day);
+    if (!ok || !isPlausible(date) || !time.isValid())
+        throw Refused{text.isEmpty() ? QStringLiteral("нет даты операции")
+                                     : QStringLiteral("невозможная дата «%1»").arg(text.left(40))};
+    return QDateTime(date, time);
 }
 
 QString bankName(CsvKind kind)
@@ -179,24 +203,19 @@ Operation csvOperation(const CsvLayout &layout, const CsvRecord &record, RowKeys
             counts = false; // a declined or failed operation moved no money
             return operation;
         }
-        operation.moment = csvMoment(fieldOf(record, layout.column("Дата операции")),
-                                     {QStringLiteral("dd.MM.yyyy HH:mm:ss"), QStringLiteral("dd.MM.yyyy HH:mm"),
-                                      QStringLiteral("dd.MM.yyyy")});
+        operation.moment = csvMoment(fieldOf(record, layout.column("Дата операции")));
         operation.amount = amountOf(fieldOf(record, layout.column("Сумма платежа")), QStringLiteral("сумма платежа"));
         operation.description = fieldOf(record, layout.column("Описание"));
         operation.incomeType = fieldOf(record, layout.column("Категория"));
         card = fieldOf(record, layout.column("Номер карты"));
     } else if (layout.kind == CsvKind::Sber) {
-        operation.moment = csvMoment(fieldOf(record, layout.column("Дата совершения операции")),
-                                     {QStringLiteral("dd.MM.yyyy"), QStringLiteral("dd.MM.yyyy HH:mm:ss"),
-                                      QStringLiteral("dd.MM.yyyy HH:mm")});
+        operation.moment = csvMoment(fieldOf(record, layout.column("Дата совершения операции")));
         operation.amount =
             amountOf(fieldOf(record, layout.column("Сумма в валюте счета")), QStringLiteral("сумма в валюте счёта"));
         operation.description = fieldOf(record, layout.column("Описание"));
         card = fieldOf(record, layout.column("Номер карты"));
     } else {
-        operation.moment = csvMoment(fieldOf(record, layout.column("Дата операции")),
-                                     {QStringLiteral("dd.MM.yy"), QStringLiteral("dd.MM.yyyy")});
+        operation.moment = csvMoment(fieldOf(record, layout.column("Дата операции")));
         const QString in = fieldOf(record, layout.column("Приход"));
         const QString out = fieldOf(record, layout.column("Расход"));
         const Money income = in.isEmpty() ? Money() : amountOf(in, QStringLiteral("приход"));

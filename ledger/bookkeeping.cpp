@@ -4,6 +4,7 @@
 #include "error.h"
 #include "schema.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace ledger {
@@ -76,6 +77,72 @@ qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLin
                                                                     + recordedAtColumns(recordedAt));
     writeLines(connection, id, lines);
     transaction.commit();
+    return id;
+}
+
+struct EntryWriter::Statements
+{
+    QSqlQuery list, line, type;
+};
+
+EntryWriter::EntryWriter(const Connection &connection) : m_statements(new Statements)
+{
+    const auto prepared = [&](QSqlQuery &query, const QString &sql) {
+        query = QSqlQuery(connection.database());
+        if (!query.prepare(sql))
+            throw DatabaseError(query.lastError().text());
+    };
+    prepared(m_statements->list, QStringLiteral("INSERT INTO List (names, suma, dates, times, comments) VALUES (?, ?, ?, ?, ?)"));
+    prepared(m_statements->line,
+             QStringLiteral("INSERT INTO Rashod (kod, names, price, counts, doc, dates) VALUES (?, ?, ?, ?, ?, ?)"));
+    prepared(m_statements->type, QStringLiteral("INSERT INTO Dohod (names) VALUES (?)"));
+}
+
+EntryWriter::~EntryWriter() = default;
+
+namespace {
+
+void runPrepared(QSqlQuery &query, const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, toStored(values[i]));
+    if (!query.exec())
+        throw DatabaseError(query.lastError().text());
+}
+
+QVariant dateOf(const QDateTime &at)
+{
+    return at.isValid() ? QVariant(at.date()) : QVariant(QDate::currentDate());
+}
+
+QVariant timeOf(const QDateTime &at)
+{
+    return at.isValid() ? QVariant(at.time()) : QVariant(QTime::currentTime());
+}
+
+} // namespace
+
+qint64 EntryWriter::expenseBatch(const QVector<ExpenseLine> &lines, const QDateTime &recordedAt, Money total)
+{
+    checkAll(lines);
+    runPrepared(m_statements->list,
+                {kExpenseName, QVariant::fromValue(total), dateOf(recordedAt), timeOf(recordedAt), QVariant()});
+    const qint64 id = m_statements->list.lastInsertId().toLongLong();
+    for (const ExpenseLine &line : lines)
+        runPrepared(m_statements->line, {id, line.name, QVariant::fromValue(line.price), QVariant::fromValue(line.counts),
+                                         line.document, line.date.isValid() ? QVariant(line.date) : QVariant()});
+    return id;
+}
+
+qint64 EntryWriter::income(const QString &type, Money sum, const QString &comment, bool newType,
+                           const QDateTime &recordedAt)
+{
+    checkIncome(type, comment);
+    runPrepared(m_statements->list,
+                {kIncomePrefix + type, QVariant::fromValue(sum), dateOf(recordedAt), timeOf(recordedAt), comment});
+    const qint64 id = m_statements->list.lastInsertId().toLongLong();
+    if (newType)
+        runPrepared(m_statements->type, {type});
     return id;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 // How entries are written into a ledger and read back as figures: the rules every window,
@@ -46,6 +47,24 @@ qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLin
 // fractions of a kopeck.
 qint64 recordExpenseBatch(const Connection &connection, const QVector<ExpenseLine> &lines,
                           const QDateTime &recordedAt, Money total);
+// Many entries written in one transaction of the caller's (an import of thousands): the
+// same rows as recordExpenseBatch and recordIncome write, through statements prepared once.
+class EntryWriter
+{
+public:
+    explicit EntryWriter(const Connection &connection);
+    ~EntryWriter();
+    EntryWriter(const EntryWriter &) = delete;
+    EntryWriter &operator=(const EntryWriter &) = delete;
+
+    qint64 expenseBatch(const QVector<ExpenseLine> &lines, const QDateTime &recordedAt, Money total);
+    qint64 income(const QString &type, Money sum, const QString &comment, bool newType, const QDateTime &recordedAt);
+
+private:
+    struct Statements;
+    std::unique_ptr<Statements> m_statements;
+};
+
 // Replaces the batch of journal row `editedId` by `lines`, keeping that row's date. The old
 // batch stays when anything fails.
 qint64 replaceExpenseBatch(const Connection &connection, qint64 editedId, const QVector<ExpenseLine> &lines);
