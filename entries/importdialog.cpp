@@ -421,7 +421,12 @@ void ImportDialog::updateSummary()
 void ImportDialog::write()
 {
     const QVector<imports::Candidate> &candidates = m_model->candidates();
-    imports::writeTicked(m_session.connection(), candidates);
+    {
+        // One transaction on the window's own connection: a big statement takes a moment.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const std::unique_ptr<void, void (*)(void *)> restore(this, [](void *) { QGuiApplication::restoreOverrideCursor(); });
+        imports::writeTicked(m_session.connection(), candidates);
+    }
     for (const imports::Candidate &c : candidates) {
         if (!c.ticked || c.alreadyImported)
             continue;
