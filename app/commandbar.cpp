@@ -123,9 +123,13 @@ void CommandBar::buildDatabaseButton()
                                QStringLiteral("Вернуть базу данных к одной из её резервных копий"));
     c.exportCsv = menuItem(menu, "ExportCsv", QStringLiteral("Экспорт в CSV…"),
                            QStringLiteral("Сохранить записи журнала или отчёта в файл для электронной таблицы"));
+    c.importReceipts = menuItem(menu, "ImportReceipt", QStringLiteral("Импорт чека…"),
+                                QStringLiteral("Внести покупки из файлов чеков или по QR-коду чека"));
+    c.importStatement = menuItem(menu, "ImportStatement", QStringLiteral("Импорт выписки…"),
+                                 QStringLiteral("Внести операции из банковской выписки"));
     addDropDown("ToolButton1", QStringLiteral("db"), QStringLiteral("База данных|Выбор и создание базы данных бухгалтерии"),
                 menu, c.openLedger);
-    m_ledgerCommands << c.restoreBackup << c.exportCsv;
+    m_ledgerCommands << c.restoreBackup << c.exportCsv << c.importReceipts << c.importStatement;
 }
 
 void CommandBar::buildEntryButtons()
@@ -201,6 +205,8 @@ void CommandBar::assignKeys()
         {"ToolButton15", QKeySequence(Qt::CTRL | Qt::Key_F10)}, {"ToolButton12", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
         {"N3", QKeySequence(Qt::Key_F1)},                     {"N5", QKeySequence(Qt::SHIFT | Qt::Key_F1)},
         {"N11", QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {"ImportReceipt", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {"ImportStatement", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
     };
     for (const auto &[name, key] : keys) {
         QAction *command = m_window.findChild<QAction *>(QLatin1String(name));

@@ -26,6 +26,8 @@ public:
         QAction *openLedger = nullptr;
         QAction *restoreBackup = nullptr;
         QAction *exportCsv = nullptr;
+        QAction *importReceipts = nullptr;
+        QAction *importStatement = nullptr;
         QAction *journal = nullptr;
         QAction *expense = nullptr;
         QAction *income = nullptr;

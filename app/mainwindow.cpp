@@ -22,6 +22,7 @@
 #include "charts/topexpenseschart.h"
 #include "entries/expensedialog.h"
 #include "entries/incomedialog.h"
+#include "entries/importdialog.h"
 #include "entries/journalwindow.h"
 #include "entries/reportwindow.h"
 #include "ledger/bookkeeping.h"
@@ -199,6 +200,8 @@ void MainWindow::connectCommands(const CommandBar::Commands &c)
     on(c.openLedger, [this] { openLedgerFile(); });
     on(c.restoreBackup, [this] { m_backups->restore(); });
     on(c.exportCsv, [this] { exportCurrent(); });
+    on(c.importReceipts, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Receipts, this).run(); });
+    on(c.importStatement, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Statement, this).run(); });
     on(c.journal, [this] { openChild(Child::Journal); });
     on(c.expense, [this] { addExpense(); });
     on(c.income, [this] { addIncome(); });

@@ -20,23 +20,43 @@ void setPrintHandler(PrintHandler handler)
     handlerOf<PrintHandler>() = std::move(handler);
 }
 
-QString chooseFile(const FileRequest &request)
+namespace {
+
+QStringList runFileDialog(const FileRequest &request, bool several)
 {
-    if (const FileHandler &handler = handlerOf<FileHandler>())
-        return handler(request);
     QFileDialog dialog(request.parent);
     dialog.setObjectName(request.save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile
+                                    : several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilter(request.filter);
     dialog.setOption(QFileDialog::HideNameFilterDetails, request.hidePattern);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
     // Replacing a file is refused later anyway; the question would only mislead.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().constFirst();
+    return dialog.selectedFiles();
+}
+
+} // namespace
+
+QString chooseFile(const FileRequest &request)
+{
+    if (const FileHandler &handler = handlerOf<FileHandler>())
+        return handler(request);
+    const QStringList chosen = runFileDialog(request, false);
+    return chosen.isEmpty() ? QString() : chosen.constFirst();
+}
+
+QStringList chooseFiles(const FileRequest &request)
+{
+    if (const FileHandler &handler = handlerOf<FileHandler>()) {
+        const QString path = handler(request);
+        return path.isEmpty() ? QStringList() : QStringList{path};
+    }
+    return runFileDialog(request, true);
 }
 
 bool confirmPrint(QWidget *parent, QPrinter *printer)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,6 +23,9 @@ struct FileRequest
 
 // The chosen path, or an empty text when the user cancelled.
 QString chooseFile(const FileRequest &request);
+// Several existing files to open at once (all of them picked in one dialog); empty when the
+// user cancelled. A test's file handler answers it with one path.
+QStringList chooseFiles(const FileRequest &request);
 using FileHandler = std::function<QString(const FileRequest &)>;
 void setFileHandler(FileHandler handler);
 

@@ -2,6 +2,8 @@
 
 #include "seam.h"
 
+#include <QAbstractButton>
+
 namespace ui {
 
 void setMessageHandler(MessageHandler handler)
@@ -15,6 +17,15 @@ QMessageBox::StandardButton message(const MessageRequest &request)
         return handler(request);
     QMessageBox box(request.icon, kAppTitle, request.text, request.buttons, request.parent);
     box.setObjectName(QStringLiteral("velTorMessage"));
+    // The captions go to the buttons by the standard buttons' order: Yes, No, Cancel.
+    int caption = 0;
+    for (quint32 bit = 1; bit != 0 && caption < request.captions.size(); bit <<= 1) {
+        if (!(request.buttons & bit))
+            continue;
+        if (QAbstractButton *button = box.button(QMessageBox::StandardButton(bit)))
+            button->setText(request.captions.at(caption));
+        ++caption;
+    }
     return QMessageBox::StandardButton(box.exec());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,6 +20,9 @@ struct MessageRequest
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // Captions of the buttons in the order of their StandardButton values (Yes, No,
+    // Cancel), for a question whose answers are not yes and no; empty for the standard ones.
+    QStringList captions = {};
 };
 
 // Shows a box captioned "velTor" and returns the button pressed.
