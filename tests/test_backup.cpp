@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -47,11 +48,24 @@ void fatten(const QString &path, int batches)
     raw.exec("COMMIT");
 }
 
+// The ledger a copy holds, unpacked beside it when the copy is compressed.
+QString plain(const QString &copy)
+{
+    if (!copy.endsWith(".zst"))
+        return copy;
+    static QTemporaryDir unpacked;
+    const QString target = unpacked.filePath(QFileInfo(copy).fileName() + ".plain");
+    QFile::remove(target);
+    unpackCopy(copy, target);
+    return target;
+}
+
 // What a copy must be: a sound ledger whose every batch has exactly the lines it was written
 // with (each line carries its batch's line count as its document), and whose kept totals
 // agree with its rows.
-void verifySound(const QString &copy)
+void verifySound(const QString &packed)
 {
+    const QString copy = plain(packed);
     RawFile raw(copy);
     QCOMPARE(raw.value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
     QCOMPARE(raw.value("PRAGMA application_id").toLongLong(), qint64(ledger::schema::kApplicationId));
@@ -103,8 +117,8 @@ private:
 QSet<QDate> dailyDaysIn(const QString &folder)
 {
     QSet<QDate> days;
-    for (const QString &name : copiesIn(folder, "vel-[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9].tor"))
-        days.insert(QDate::fromString(name.mid(4, 10), Qt::ISODate));
+    for (const QString &name : copiesIn(folder, "vel-*-[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9].tor.zst"))
+        days.insert(QDate::fromString(name.right(18).left(10), Qt::ISODate));
     return days;
 }
 
@@ -179,13 +193,13 @@ private slots:
             QVERIFY(child.waitForFinished(5000));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
             QVERIFY2(!QFile::exists(QDir(folder).filePath(finalName)), qPrintable(pause));
-            QCOMPARE(copiesIn(folder, "*.tor"), QStringList());
+            QCOMPARE(copiesIn(folder, "*.tor") + copiesIn(folder, "*.zst"), QStringList());
             QCOMPARE(copiesIn(folder, "*.part").size(), 1);
             // The next run writes the copy whole and clears what the killed one left.
             QCOMPARE(Folder(folder).takeDaily(path), QDir(folder).filePath(finalName));
             QCOMPARE(copiesIn(folder), QStringList({finalName}));
             verifySound(QDir(folder).filePath(finalName));
-            QCOMPARE(RawFile(QDir(folder).filePath(finalName)).value("SELECT count(*) FROM List").toInt(), 12000);
+            QCOMPARE(RawFile(plain(QDir(folder).filePath(finalName))).value("SELECT count(*) FROM List").toInt(), 12000);
             QFile::remove(QDir(folder).filePath(finalName));
         }
         // The ledger was only read.
@@ -209,6 +223,7 @@ private slots:
             FileSizeLimit full(64 * 1024);
             Program program;
             QVERIFY(program.window().session().isOpen());
+            program.window().backups().finishCopies();
             QCOMPARE(log.seen().size(), 1);
             QCOMPARE(log.seen().first().icon, QMessageBox::Warning);
             QVERIFY2(log.texts().first().contains("резервная копия"), qPrintable(log.texts().first()));
@@ -217,6 +232,7 @@ private slots:
             // Opened again the same day: nothing more is said.
             program.window().LoadDB(path);
             QVERIFY(program.window().session().isOpen());
+            program.window().backups().finishCopies();
             QCOMPARE(log.seen().size(), 1);
             QCOMPARE(copiesIn(folder), QStringList());
             program.window().session().detach();
@@ -277,10 +293,13 @@ private slots:
             for (int w = 1; w <= 8; ++w)
                 QVERIFY(last.contains(QDate(2026, 3, 22).addDays(-7 * (w - 1))));
         }
-        // The copies of another ledger beside them are left alone.
-        QFile::copy(path, QDir(folder.path()).filePath("vel-2-2020-01-01.tor"));
+        // The copies of another ledger beside them are left alone, and so are those of the
+        // earlier naming, which may be another ledger's of this name.
+        for (const char *other : {"vel-2-2020-01-01.tor", "vel-2020-01-01.tor"})
+            QFile::copy(path, QDir(folder.path()).filePath(other));
         folder.rotate(path);
-        QVERIFY(QFile::exists(QDir(folder.path()).filePath("vel-2-2020-01-01.tor")));
+        for (const char *other : {"vel-2-2020-01-01.tor", "vel-2020-01-01.tor"})
+            QVERIFY(QFile::exists(QDir(folder.path()).filePath(other)));
     }
 
     void copiesBeforeARestoreAreKeptFiveAtATime()
@@ -327,7 +346,7 @@ private slots:
         const QList<Copy> copies = Folder(folder).list(path);
         QCOMPARE(copies.size(), 1);
         QCOMPARE(copies.first().kind, Kind::BeforeUpgrade);
-        RawFile copy(copies.first().path);
+        RawFile copy(plain(copies.first().path));
         QCOMPARE(copy.value("PRAGMA user_version").toInt(), 1);
         QCOMPARE(copy.rows("SELECT * FROM List ORDER BY id"), rows);
     }
@@ -340,6 +359,7 @@ private slots:
         MessageLog log;
         Program program;
         QVERIFY(program.window().session().isOpen());
+        program.window().backups().finishCopies();
         const QStringList kept = copiesIn(Folder::standardPath(), "vel-*-before-conversion.jet");
         QCOMPARE(kept.size(), 1);
         QCOMPARE(fileBytes(QDir(Folder::standardPath()).filePath(kept.first())), original);
@@ -360,6 +380,7 @@ private slots:
         MessageLog log;
         Program program;
         app::MainWindow &w = program.window();
+        w.backups().finishCopies();
         QCOMPARE(w.session().journal().count(), 2);
         ledger::recordIncome(w.session().connection(), "Премия", Money::fromUnits(77), "после копии", false);
         w.session().entriesChanged();
