@@ -14,9 +14,11 @@
 #include "ledger/schema.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -121,6 +123,46 @@ QSet<QDate> dailyDaysIn(const QString &folder)
         days.insert(QDate::fromString(name.right(18).left(10), Qt::ISODate));
     return days;
 }
+
+// Answers the restore dialog when it shows: the rows it lists ("date|entries|size|kind")
+// go to `listed`, and the copy of `row` is restored.
+void pickCopy(int row, QStringList *listed)
+{
+    whenShown("RestoreDialog", [listed, row](QWidget *dialog) {
+        auto *list = dialog->findChild<QTreeWidget *>("BackupList");
+        listed->clear();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            listed->append(list->topLevelItem(i)->text(1) + '|' + list->topLevelItem(i)->text(3));
+        list->setCurrentItem(list->topLevelItem(row));
+        dialog->findChild<QPushButton *>("RestoreButton")->click();
+    });
+}
+
+// A valid SQLite file with the program's header that is no whole ledger: only `List`.
+void writeCrafted(const QString &path)
+{
+    RawFile raw(path);
+    raw.exec(QStringLiteral("PRAGMA application_id = %1").arg(ledger::schema::kApplicationId));
+    raw.exec(QStringLiteral("PRAGMA user_version = %1").arg(ledger::schema::currentVersion()));
+    raw.exec("CREATE TABLE List (id INTEGER PRIMARY KEY, names TEXT, suma INTEGER, dates TEXT)");
+}
+
+// Holds the day's copy at its first step until let go.
+struct HeldCopy
+{
+    explicit HeldCopy(app::BackupCommands &backups)
+    {
+        backups.setStepHook([this](int, int) {
+            if (!held.testAndSetRelaxed(0, 1))
+                return;
+            atStep.release();
+            goOn.acquire();
+        });
+    }
+    QAtomicInt held;
+    QSemaphore atStep;
+    QSemaphore goOn;
+};
 
 } // namespace
 
@@ -439,6 +481,147 @@ private slots:
         pick(1);
         restore->trigger();
         QCOMPARE(w.session().journal().count(), 3);
+    }
+
+    void twoLedgersOfOneNameNeverShareCopies()
+    {
+        Workspace ws;
+        QDir(ws.path(".")).mkpath("one");
+        QDir(ws.path(".")).mkpath("two");
+        const QString one = ws.newLedger("one/vel.tor");
+        const QString two = ws.newLedger("two/vel.tor");
+        ledger::recordIncome(*ledger::Connection::open(one), "Зарплата", Money::fromUnits(10), "", false);
+        Folder folder(ws.path("backups"));
+        QVERIFY(!folder.takeDaily(one).isEmpty());
+        QVERIFY(!folder.takeDaily(two).isEmpty());
+        // A copy of the earlier naming is shown to a ledger of its name, as of unknown owner;
+        // a link is shown and never offered.
+        QFile::copy(one, QDir(folder.path()).filePath("vel-2026-01-01.tor"));
+        QVERIFY(QFile::link(one, QDir(folder.path()).filePath("vel-2026-01-02.tor")));
+        for (const auto &[ledgerPath, entries] : {std::pair {one, 1}, std::pair {two, 0}}) {
+            const QList<Copy> copies = folder.list(ledgerPath);
+            QCOMPARE(copies.size(), 3);
+            QCOMPARE(copies[0].owner, Owner::This);
+            QCOMPARE(copies[0].entries, qint64(entries));
+            QCOMPARE(readNote(copies[0].path).ledgerPath, QFileInfo(ledgerPath).canonicalFilePath());
+            QCOMPARE(copies[1].entries, -1);
+            QCOMPARE(copies[2].owner, Owner::SameName);
+            QCOMPARE(copies[2].entries, 1);
+        }
+    }
+
+    void aRestoreRefusesWhatAnOpeningWouldRefuse_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("only List") << "crafted";
+        QTest::newRow("newer version") << "newer";
+        QTest::newRow("compressed, cut short") << "cut";
+        QTest::newRow("a link to the ledger") << "link";
+        QTest::newRow("a link to a sound copy") << "link-copy";
+    }
+
+    void aRestoreRefusesWhatAnOpeningWouldRefuse()
+    {
+        QFETCH(QString, kind);
+        Workspace ws;
+        const QString path = ws.newLedger();
+        Folder folder(ws.path("backups"));
+        const QString sound = folder.takeDaily(path);
+        QString copy = ws.path("candidate.tor");
+        if (kind == "crafted") {
+            writeCrafted(copy);
+        } else if (kind == "newer") {
+            QFile::copy(path, copy);
+            RawFile(copy).exec(QStringLiteral("PRAGMA user_version = %1").arg(ledger::schema::currentVersion() + 1));
+        } else if (kind == "cut") {
+            copy += ".zst";
+            QVERIFY(writeFile(copy, fileBytes(sound).left(int(QFileInfo(sound).size()) - 64)));
+        } else {
+            QVERIFY(QFile::link(kind == "link" ? path : sound, copy));
+        }
+        const QByteArray before = fileDigest(path);
+        QVERIFY_THROWS_EXCEPTION(BackupError, restore(copy, path));
+        QCOMPARE(fileDigest(path), before);
+        // The sound compressed copy itself goes in.
+        RawFile(path).exec("INSERT INTO List (names, suma, dates) VALUES ('Расход', 10000, date('now'))");
+        restore(sound, path);
+        QCOMPARE(RawFile(path).value("SELECT count(*) FROM List").toInt(), 0);
+    }
+
+    void theRestoreIsReachableAfterAFailedOpening()
+    {
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        ledger::recordIncome(*ledger::Connection::open(path), "Зарплата", Money::fromUnits(5), "", false);
+        {
+            Program first;
+            first.window().backups().finishCopies();
+        }
+        // The ledger is replaced by a file that opening refuses.
+        QFile::remove(path);
+        writeCrafted(path);
+        MessageLog log;
+        Program program;
+        app::MainWindow &w = program.window();
+        QVERIFY(!w.session().isOpen());
+        QCOMPARE(log.seen().size(), 1);
+        auto *restore = w.findChild<QAction *>("RestoreBackup");
+        QVERIFY(restore->isEnabled());
+        QStringList listed;
+        pickCopy(0, &listed);
+        restore->trigger();
+        QVERIFY(!missedDialog());
+        QCOMPARE(listed, QStringList({"1|ежедневная"}));
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.session().journal().count(), 1);
+        // What was replaced is kept, byte for byte.
+        const QList<Copy> copies = Folder(Folder::standardPath()).list(path);
+        QCOMPARE(copies.first().kind, Kind::BeforeRestore);
+        QCOMPARE(RawFile(copies.first().path).rows("SELECT name FROM sqlite_master"), QStringList({"List"}));
+    }
+
+    void anEntryRecordedDuringTheCopyWaitsForOneStepOnly_data()
+    {
+        QTest::addColumn<bool>("closeMeanwhile");
+        QTest::newRow("an entry recorded") << false;
+        QTest::newRow("the program closed") << true;
+    }
+
+    void anEntryRecordedDuringTheCopyWaitsForOneStepOnly()
+    {
+        QFETCH(bool, closeMeanwhile);
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        fatten(path, 6000);
+        const QString copy = QDir(Folder::standardPath()).filePath(Folder::dailyName(path, QDate::currentDate()));
+        {
+            auto program = std::make_unique<Program>();
+            app::MainWindow &w = program->window();
+            w.backups().finishCopies();
+            QVERIFY(QFile::remove(copy));
+            HeldCopy held(w.backups());
+            w.backups().takeDaily(path);
+            QVERIFY(held.atStep.tryAcquire(1, 20000));
+            auto *status = w.findChild<QLabel *>("BackupStatus");
+            QVERIFY(status && status->isVisible());
+            QCOMPARE(status->text(), QStringLiteral("Резервное копирование базы данных..."));
+            if (closeMeanwhile) {
+                // The window goes at once; the copy is finished before the program ends.
+                w.close();
+                QVERIFY(!w.isVisible());
+                held.goOn.release();
+                program.reset();
+                verifySound(copy);
+                return;
+            }
+            // The copy holds no lock between its steps: the entry goes in at once.
+            ledger::recordIncome(w.session().connection(), "Зарплата", Money::fromUnits(1), "во время копии", false);
+            held.goOn.release();
+            w.backups().finishCopies();
+            QCOMPARE(status->text(), QStringLiteral("Резервная копия базы данных сохранена"));
+        }
+        verifySound(copy);
+        QCOMPARE(RawFile(plain(copy)).value("SELECT count(*) FROM List WHERE comments = 'во время копии'").toInt(), 1);
     }
 
     void aCopyThatIsNoLedgerIsNotRestored()
