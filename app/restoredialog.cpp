@@ -102,12 +102,6 @@ RestoreDialog::RestoreDialog(const QString &ledgerPath, const QList<Copy> &copie
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { updateButton(); });
-    // The first arrow key makes a row current without selecting it: a row reached from the
-    // keyboard is chosen all the same.
-    connect(m_list, &QTreeWidget::currentItemChanged, this, [](QTreeWidgetItem *current) {
-        if (current)
-            current->setSelected(true);
-    });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (chosen())
             accept();

@@ -292,7 +292,8 @@ private slots:
         j.shot(QStringLiteral("2-menu"));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitWindow(QStringLiteral("Восстановление из копии")));
-        STEP(j, j.key(QStringLiteral("Down")));
+        // The list stands on the newest copy; Space chooses it.
+        STEP(j, j.key(QStringLiteral("space")));
         j.shot(QStringLiteral("3-copies"));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitMessageBox());
