@@ -70,9 +70,7 @@ JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, 
             [this](const QModelIndex &current) {
                 ui::guard(this, [&] {
                     ledger::Dataset &journal = m_session.journal();
-                    // The rows read so far, not the view's count: that would read the whole
-                    // journal at every opening.
-                    if (current.isValid() && journal.isOpen() && current.row() < journal.rowCount())
+                    if (current.isValid() && journal.isOpen() && current.row() < journal.count())
                         journal.moveTo(current.row());
                 });
             });
@@ -118,7 +116,7 @@ int JournalWindow::currentRow() const
 {
     const QModelIndex current = m_grid->currentIndex();
     const ledger::Dataset &journal = m_session.journal();
-    if (!current.isValid() || !journal.isOpen() || current.row() >= journal.rowCount())
+    if (!current.isValid() || !journal.isOpen() || current.row() >= journal.count())
         return -1;
     return current.row();
 }
