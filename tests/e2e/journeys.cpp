@@ -285,16 +285,13 @@ private slots:
         STEP(j, j.sqlWrite(QStringLiteral("DELETE FROM Rashod; DELETE FROM List;")));
         STEP(j, j.start());
         STEP(j, j.waitMainTitle(QStringLiteral("velTor - Дом")));
-        j.shot(QStringLiteral("1-emptied"));
         // The arrow of the database button opens its menu: create, open, restore.
         STEP(j, j.clickInMain(kDatabaseArrowX, kDatabaseArrowY));
         STEP(j, j.key(QStringLiteral("Down Down Down")));
-        j.shot(QStringLiteral("2-menu"));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitWindow(QStringLiteral("Восстановление из копии")));
         // The list stands on the newest copy; Space chooses it.
         STEP(j, j.key(QStringLiteral("space")));
-        j.shot(QStringLiteral("3-copies"));
         STEP(j, j.key(QStringLiteral("Return")));
         STEP(j, j.waitMessageBox());
         j.shot(QStringLiteral("4-question"));
