@@ -128,7 +128,7 @@ void BackupCommands::restore()
                            .arg(copy.entries);
     // A copy named after the file name alone may be that of another ledger of this name.
     if (copy.owner != ledger::backup::Owner::This)
-        question = QStringLiteral("Не известно, что копия «%1» сделана с этой базы данных: она названа только по "
+        question = QStringLiteral("Неизвестно, сделана ли копия «%1» с этой базы данных: она названа только по "
                                   "имени файла «%2» и может быть копией другой базы данных с тем же именем "
                                   "из другой папки.\n\n")
                        .arg(QFileInfo(copy.path).fileName(), QFileInfo(ledgerPath).fileName())
