@@ -29,6 +29,7 @@ LedgerOpener::LedgerOpener(QWidget &window, ledger::Session &session, BackupComm
 
 std::optional<ledger::LedgerHeader> LedgerOpener::attach(const QString &path, bool askPassword)
 {
+    m_failed.clear();
     // A ledger of the earlier format is converted first, when the user agrees.
     if (jet::isJetFile(path) && !convertEarlierFormat(path)) {
         m_noLedger();
@@ -39,6 +40,7 @@ std::optional<ledger::LedgerHeader> LedgerOpener::attach(const QString &path, bo
     try {
         connection = ledger::Connection::open(path);
     } catch (const ledger::ConnectionError &error) {
+        m_failed = path;
         m_noLedger();
         showConnectionMessage(path, error);
         return std::nullopt;
@@ -59,6 +61,7 @@ std::optional<ledger::LedgerHeader> LedgerOpener::attach(const QString &path, bo
         m_session.attach(std::move(connection));
         header = ledger::readHeader(m_session.connection());
     } catch (...) {
+        m_failed = path;
         m_noLedger();
         throw;
     }

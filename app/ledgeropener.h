@@ -36,6 +36,9 @@ public:
     // the password typed is wrong. A file that fails to read is closed again, and the error
     // raised.
     std::optional<ledger::LedgerHeader> attach(const QString &path, bool askPassword);
+    // The ledger of the last attach when it could not be connected to or read (a restore
+    // may bring it back); empty otherwise.
+    const QString &failedPath() const { return m_failed; }
     // Writes a new ledger file with its header. A file that exists is not overwritten.
     static void create(const QString &path, const QString &description, const QString &password);
 
@@ -50,6 +53,7 @@ private:
     BackupCommands &m_backups;
     std::function<void()> m_noLedger;
     ledger::PasswordPrompt *m_password = nullptr;
+    QString m_failed;
 };
 
 } // namespace app

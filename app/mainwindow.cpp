@@ -199,6 +199,7 @@ void MainWindow::connectCommands(const CommandBar::Commands &c)
     on(c.createLedger, [this] { showCreateLedger(); });
     on(c.openLedger, [this] { openLedgerFile(); });
     on(c.restoreBackup, [this] { m_backups->restore(); });
+    m_restoreBackup = c.restoreBackup;
     on(c.exportCsv, [this] { exportCurrent(); });
     on(c.importReceipts, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Receipts, this).run(); });
     on(c.importStatement, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Statement, this).run(); });
@@ -321,6 +322,14 @@ void MainWindow::setLedgerCommandsEnabled(bool enabled)
 {
     for (QAction *action : m_ledgerActions)
         action->setEnabled(enabled);
+    // A ledger that failed to open may be brought back from its copies.
+    if (m_restoreBackup && !enabled && !unopenedLedger().isEmpty())
+        m_restoreBackup->setEnabled(true);
+}
+
+QString MainWindow::unopenedLedger() const
+{
+    return m_session.isOpen() ? QString() : m_opener->failedPath();
 }
 
 void MainWindow::closeLedger()
@@ -371,11 +380,13 @@ std::exception_ptr MainWindow::openLedger(const QString &path, bool askPassword)
     if (!header)
         return {};
 
-    // The day's copy, the first time the ledger is opened that day.
-    m_backups->takeDaily(path);
     // The panel's refresh asks for the day's rates once for this ledger.
     m_ratesAsked = false;
-    return showOpenedLedger(path, *header);
+    const std::exception_ptr panelError = showOpenedLedger(path, *header);
+    // The day's copy, the first time the ledger is opened that day, written in the
+    // background behind the window already shown.
+    m_backups->takeDaily(path);
+    return panelError;
 }
 
 std::exception_ptr MainWindow::showOpenedLedger(const QString &path, const ledger::LedgerHeader &header)

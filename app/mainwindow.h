@@ -76,6 +76,8 @@ public:
     // Closes every child window and the ledger: the no-ledger state.
     void closeLedger();
     BackupCommands &backups() { return *m_backups; }
+    // The last ledger that could not be opened, while no other is open; empty otherwise.
+    QString unopenedLedger() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -125,6 +127,7 @@ private:
     std::unique_ptr<ChildWindows> m_children;
     InfoPanel *m_panel = nullptr;
     QList<QAction *> m_ledgerActions;
+    QAction *m_restoreBackup = nullptr;
     bool m_centred = false;
     // The three current rates and the panel's rate lines.
     rates::RateKeeper m_rates;

@@ -82,7 +82,9 @@ RestoreDialog::RestoreDialog(const QString &ledgerPath, const QList<Copy> &copie
         item->setText(0, takenText(copy));
         item->setText(1, copy.entries < 0 ? QStringLiteral("не читается") : QString::number(copy.entries));
         item->setText(2, sizeText(copy.size));
-        item->setText(3, kindText(copy.kind));
+        // A copy of the earlier naming may be another ledger's of this file name.
+        item->setText(3, copy.owner == ledger::backup::Owner::This ? kindText(copy.kind)
+                                                                    : kindText(copy.kind) + QStringLiteral(", без пути базы"));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(0, QDir::toNativeSeparators(copy.path));

@@ -13,6 +13,7 @@
 #include "ledger/schema.h"
 
 #include <QCommandLineParser>
+#include <QDate>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -197,15 +198,29 @@ void timePriceHistory(const ledger::Connection &connection, int runs)
     print("price_history_names", medianMs(runs, [&] { charts::readItemNames(connection); }), "ms");
 }
 
-// The day's copy of the ledger, as the first opening of a day writes it.
+// The day's copy of the ledger, as the worker writes it after the first opening of a day
+// (in steps, compressed); then the copies kept after 15 openings a week apart (all 15 are
+// kept), over the ledger's own size.
 void timeBackupCopy(const QTemporaryDir &scratch, const QString &path, int runs)
 {
-    const QString copy = scratch.filePath("copy.tor");
+    const QString copy = scratch.filePath("copy.tor.zst");
     print("backup_copy", medianMs(qMin(runs, 3), [&] {
               QFile::remove(copy);
               ledger::backup::writeCopy(path, copy);
           }), "ms");
+    print("backup_copy_size", QFileInfo(copy).size() / 1e6, "MB");
     QFile::remove(copy);
+
+    QDate day(2026, 1, 1);
+    const QString folderPath = scratch.filePath("days");
+    ledger::backup::Folder folder(folderPath, [&day] { return day; });
+    for (int i = 0; i < 15; ++i, day = day.addDays(7))
+        folder.takeDaily(path);
+    qint64 kept = 0;
+    for (const ledger::backup::Copy &c : folder.list(path))
+        kept += c.size;
+    print("backups_size_ratio", double(kept) / double(QFileInfo(path).size()), "x");
+    QDir(folderPath).removeRecursively();
 }
 
 // The CSV export of the whole journal and of every expense line, as the windows' command

@@ -19,6 +19,8 @@ packages=(
     qt6-translations-l10n
     # the ledger engine and the stock tool the tests read ledgers with
     libsqlite3-dev sqlite3
+    # the backup copies, compressed
+    libzstd-dev
     # the bank's rates over HTTPS, and the old Jet ledgers
     libcurl4-openssl-dev ca-certificates mdbtools-dev
     # tests: a font, PDF pages of a printed chart, certificates of a loopback TLS server

@@ -14,9 +14,12 @@
 #include "ledger/schema.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -47,11 +50,24 @@ void fatten(const QString &path, int batches)
     raw.exec("COMMIT");
 }
 
+// The ledger a copy holds, unpacked beside it when the copy is compressed.
+QString plain(const QString &copy)
+{
+    if (!copy.endsWith(".zst"))
+        return copy;
+    static QTemporaryDir unpacked;
+    const QString target = unpacked.filePath(QFileInfo(copy).fileName() + ".plain");
+    QFile::remove(target);
+    unpackCopy(copy, target);
+    return target;
+}
+
 // What a copy must be: a sound ledger whose every batch has exactly the lines it was written
 // with (each line carries its batch's line count as its document), and whose kept totals
 // agree with its rows.
-void verifySound(const QString &copy)
+void verifySound(const QString &packed)
 {
+    const QString copy = plain(packed);
     RawFile raw(copy);
     QCOMPARE(raw.value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
     QCOMPARE(raw.value("PRAGMA application_id").toLongLong(), qint64(ledger::schema::kApplicationId));
@@ -103,10 +119,54 @@ private:
 QSet<QDate> dailyDaysIn(const QString &folder)
 {
     QSet<QDate> days;
-    for (const QString &name : copiesIn(folder, "vel-[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9].tor"))
-        days.insert(QDate::fromString(name.mid(4, 10), Qt::ISODate));
+    for (const QString &name : copiesIn(folder, "vel-*-[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9].tor.zst"))
+        days.insert(QDate::fromString(name.right(18).left(10), Qt::ISODate));
     return days;
 }
+
+// Answers the restore dialog when it shows: its rows ("date|entries|size") go to `listed`,
+// whether its button was disabled before a choice to `disabled`; the copy of `row` is restored.
+void pickCopy(int row, QStringList *listed, bool *disabled = nullptr)
+{
+    whenShown("RestoreDialog", [=](QWidget *dialog) {
+        auto *list = dialog->findChild<QTreeWidget *>("BackupList");
+        auto *button = dialog->findChild<QPushButton *>("RestoreButton");
+        listed->clear();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            listed->append(QStringList({list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1),
+                                        list->topLevelItem(i)->text(2)}).join('|'));
+        if (disabled)
+            *disabled = !button->isEnabled();
+        list->setCurrentItem(list->topLevelItem(row));
+        button->click();
+    });
+}
+
+// A valid SQLite file with the program's header that is no whole ledger: only `List`.
+void writeCrafted(const QString &path)
+{
+    RawFile raw(path);
+    raw.exec(QStringLiteral("PRAGMA application_id = %1").arg(ledger::schema::kApplicationId));
+    raw.exec(QStringLiteral("PRAGMA user_version = %1").arg(ledger::schema::currentVersion()));
+    raw.exec("CREATE TABLE List (id INTEGER PRIMARY KEY, names TEXT, suma INTEGER, dates TEXT)");
+}
+
+// Holds the day's copy at its first step until let go.
+struct HeldCopy
+{
+    explicit HeldCopy(app::BackupCommands &backups)
+    {
+        backups.setStepHook([this](int, int) {
+            if (!held.testAndSetRelaxed(0, 1))
+                return;
+            atStep.release();
+            goOn.acquire();
+        });
+    }
+    QAtomicInt held;
+    QSemaphore atStep;
+    QSemaphore goOn;
+};
 
 } // namespace
 
@@ -179,13 +239,13 @@ private slots:
             QVERIFY(child.waitForFinished(5000));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
             QVERIFY2(!QFile::exists(QDir(folder).filePath(finalName)), qPrintable(pause));
-            QCOMPARE(copiesIn(folder, "*.tor"), QStringList());
+            QCOMPARE(copiesIn(folder, "*.tor") + copiesIn(folder, "*.zst"), QStringList());
             QCOMPARE(copiesIn(folder, "*.part").size(), 1);
             // The next run writes the copy whole and clears what the killed one left.
             QCOMPARE(Folder(folder).takeDaily(path), QDir(folder).filePath(finalName));
             QCOMPARE(copiesIn(folder), QStringList({finalName}));
             verifySound(QDir(folder).filePath(finalName));
-            QCOMPARE(RawFile(QDir(folder).filePath(finalName)).value("SELECT count(*) FROM List").toInt(), 12000);
+            QCOMPARE(RawFile(plain(QDir(folder).filePath(finalName))).value("SELECT count(*) FROM List").toInt(), 12000);
             QFile::remove(QDir(folder).filePath(finalName));
         }
         // The ledger was only read.
@@ -209,6 +269,7 @@ private slots:
             FileSizeLimit full(64 * 1024);
             Program program;
             QVERIFY(program.window().session().isOpen());
+            program.window().backups().finishCopies();
             QCOMPARE(log.seen().size(), 1);
             QCOMPARE(log.seen().first().icon, QMessageBox::Warning);
             QVERIFY2(log.texts().first().contains("резервная копия"), qPrintable(log.texts().first()));
@@ -217,6 +278,7 @@ private slots:
             // Opened again the same day: nothing more is said.
             program.window().LoadDB(path);
             QVERIFY(program.window().session().isOpen());
+            program.window().backups().finishCopies();
             QCOMPARE(log.seen().size(), 1);
             QCOMPARE(copiesIn(folder), QStringList());
             program.window().session().detach();
@@ -277,10 +339,13 @@ private slots:
             for (int w = 1; w <= 8; ++w)
                 QVERIFY(last.contains(QDate(2026, 3, 22).addDays(-7 * (w - 1))));
         }
-        // The copies of another ledger beside them are left alone.
-        QFile::copy(path, QDir(folder.path()).filePath("vel-2-2020-01-01.tor"));
+        // The copies of another ledger beside them are left alone, and so are those of the
+        // earlier naming, which may be another ledger's of this name.
+        for (const char *other : {"vel-2-2020-01-01.tor", "vel-2020-01-01.tor"})
+            QFile::copy(path, QDir(folder.path()).filePath(other));
         folder.rotate(path);
-        QVERIFY(QFile::exists(QDir(folder.path()).filePath("vel-2-2020-01-01.tor")));
+        for (const char *other : {"vel-2-2020-01-01.tor", "vel-2020-01-01.tor"})
+            QVERIFY(QFile::exists(QDir(folder.path()).filePath(other)));
     }
 
     void copiesBeforeARestoreAreKeptFiveAtATime()
@@ -327,7 +392,7 @@ private slots:
         const QList<Copy> copies = Folder(folder).list(path);
         QCOMPARE(copies.size(), 1);
         QCOMPARE(copies.first().kind, Kind::BeforeUpgrade);
-        RawFile copy(copies.first().path);
+        RawFile copy(plain(copies.first().path));
         QCOMPARE(copy.value("PRAGMA user_version").toInt(), 1);
         QCOMPARE(copy.rows("SELECT * FROM List ORDER BY id"), rows);
     }
@@ -340,6 +405,7 @@ private slots:
         MessageLog log;
         Program program;
         QVERIFY(program.window().session().isOpen());
+        program.window().backups().finishCopies();
         const QStringList kept = copiesIn(Folder::standardPath(), "vel-*-before-conversion.jet");
         QCOMPARE(kept.size(), 1);
         QCOMPARE(fileBytes(QDir(Folder::standardPath()).filePath(kept.first())), original);
@@ -360,6 +426,7 @@ private slots:
         MessageLog log;
         Program program;
         app::MainWindow &w = program.window();
+        w.backups().finishCopies();
         QCOMPARE(w.session().journal().count(), 2);
         ledger::recordIncome(w.session().connection(), "Премия", Money::fromUnits(77), "после копии", false);
         w.session().entriesChanged();
@@ -370,22 +437,7 @@ private slots:
         QCOMPARE(restore->text(), QStringLiteral("Восстановить из копии…"));
         QStringList listed;
         bool disabledWithoutChoice = false;
-        const auto pick = [&listed, &disabledWithoutChoice](int row) {
-            whenShown("RestoreDialog", [&listed, &disabledWithoutChoice, row](QWidget *dialog) {
-                auto *list = dialog->findChild<QTreeWidget *>("BackupList");
-                auto *button = dialog->findChild<QPushButton *>("RestoreButton");
-                listed.clear();
-                for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                    QStringList columns;
-                    for (int c = 0; c < 3; ++c)
-                        columns << list->topLevelItem(i)->text(c);
-                    listed << columns.join('|');
-                }
-                disabledWithoutChoice = !button->isEnabled();
-                list->setCurrentItem(list->topLevelItem(row));
-                button->click();
-            });
-        };
+        const auto pick = [&listed, &disabledWithoutChoice](int row) { pickCopy(row, &listed, &disabledWithoutChoice); };
         pick(0);
         restore->trigger();
         QVERIFY(!missedDialog());
@@ -418,6 +470,136 @@ private slots:
         pick(1);
         restore->trigger();
         QCOMPARE(w.session().journal().count(), 3);
+    }
+
+    void twoLedgersOfOneNameNeverShareCopies()
+    {
+        Workspace ws;
+        QDir(ws.path(".")).mkpath("one");
+        QDir(ws.path(".")).mkpath("two");
+        const QString one = ws.newLedger("one/vel.tor");
+        const QString two = ws.newLedger("two/vel.tor");
+        ledger::recordIncome(*ledger::Connection::open(one), "Зарплата", Money::fromUnits(10), "", false);
+        Folder folder(ws.path("backups"));
+        QVERIFY(!folder.takeDaily(one).isEmpty());
+        QVERIFY(!folder.takeDaily(two).isEmpty());
+        // A copy of the earlier naming is shown to a ledger of its name, as of unknown owner;
+        // a link is shown and never offered.
+        QFile::copy(one, QDir(folder.path()).filePath("vel-2026-01-01.tor"));
+        QVERIFY(QFile::link(one, QDir(folder.path()).filePath("vel-2026-01-02.tor")));
+        for (const auto &[ledgerPath, entries] : {std::pair {one, 1}, std::pair {two, 0}}) {
+            const QList<Copy> copies = folder.list(ledgerPath);
+            QCOMPARE(copies.size(), 3);
+            QCOMPARE(copies[0].owner, Owner::This);
+            QCOMPARE(copies[0].entries, qint64(entries));
+            QCOMPARE(copies[1].entries, -1);
+            QCOMPARE(copies[2].owner, Owner::SameName);
+            QCOMPARE(copies[2].entries, 1);
+        }
+    }
+
+    void aRestoreRefusesWhatAnOpeningWouldRefuse_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("only List") << "crafted";
+        QTest::newRow("newer version") << "newer";
+        QTest::newRow("compressed, cut short") << "cut";
+        QTest::newRow("a link to the ledger") << "link";
+    }
+
+    void aRestoreRefusesWhatAnOpeningWouldRefuse()
+    {
+        QFETCH(QString, kind);
+        Workspace ws;
+        const QString path = ws.newLedger();
+        Folder folder(ws.path("backups"));
+        const QString sound = folder.takeDaily(path);
+        QString copy = ws.path("candidate.tor");
+        if (kind == "crafted") {
+            writeCrafted(copy);
+        } else if (kind == "newer") {
+            QFile::copy(path, copy);
+            RawFile(copy).exec(QStringLiteral("PRAGMA user_version = %1").arg(ledger::schema::currentVersion() + 1));
+        } else if (kind == "cut") {
+            copy += ".zst";
+            QVERIFY(writeFile(copy, fileBytes(sound).left(int(QFileInfo(sound).size()) - 64)));
+        } else {
+            QVERIFY(QFile::link(path, copy));
+        }
+        const QByteArray before = fileDigest(path);
+        QVERIFY_THROWS_EXCEPTION(BackupError, restore(copy, path));
+        QCOMPARE(fileDigest(path), before);
+    }
+
+    void theRestoreIsReachableAfterAFailedOpening()
+    {
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        ledger::recordIncome(*ledger::Connection::open(path), "Зарплата", Money::fromUnits(5), "", false);
+        {
+            Program first;
+            first.window().backups().finishCopies();
+        }
+        // The ledger is replaced by a file that opening refuses.
+        QFile::remove(path);
+        writeCrafted(path);
+        MessageLog log;
+        Program program;
+        app::MainWindow &w = program.window();
+        QVERIFY(!w.session().isOpen());
+        auto *restore = w.findChild<QAction *>("RestoreBackup");
+        QVERIFY(restore->isEnabled());
+        QStringList listed;
+        pickCopy(0, &listed);
+        restore->trigger();
+        QVERIFY(!missedDialog());
+        QCOMPARE(listed.value(0).section('|', 1, 1), QStringLiteral("1"));
+        QVERIFY(w.session().isOpen());
+        QCOMPARE(w.session().journal().count(), 1);
+    }
+
+    void anEntryRecordedDuringTheCopyWaitsForOneStepOnly_data()
+    {
+        QTest::addColumn<bool>("closeMeanwhile");
+        QTest::newRow("an entry recorded") << false;
+        QTest::newRow("the program closed") << true;
+    }
+
+    void anEntryRecordedDuringTheCopyWaitsForOneStepOnly()
+    {
+        QFETCH(bool, closeMeanwhile);
+        const QString path = appFolder() + "vel.tor";
+        ledger::Connection::create(path);
+        fatten(path, 6000);
+        const QString copy = QDir(Folder::standardPath()).filePath(Folder::dailyName(path, QDate::currentDate()));
+        {
+            auto program = std::make_unique<Program>();
+            app::MainWindow &w = program->window();
+            w.backups().finishCopies();
+            QVERIFY(QFile::remove(copy));
+            HeldCopy held(w.backups());
+            w.backups().takeDaily(path);
+            QVERIFY(held.atStep.tryAcquire(1, 20000));
+            auto *status = w.findChild<QLabel *>("BackupStatus");
+            QVERIFY(status && status->isVisible());
+            QCOMPARE(status->text(), QStringLiteral("Резервное копирование базы данных..."));
+            if (closeMeanwhile) {
+                // The window goes at once; the copy is finished before the program ends.
+                w.close();
+                QVERIFY(!w.isVisible());
+                held.goOn.release();
+                program.reset();
+                verifySound(copy);
+                return;
+            }
+            // The copy holds no lock between its steps: the entry goes in at once.
+            ledger::recordIncome(w.session().connection(), "Зарплата", Money::fromUnits(1), "во время копии", false);
+            held.goOn.release();
+            w.backups().finishCopies();
+            QCOMPARE(status->text(), QStringLiteral("Резервная копия базы данных сохранена"));
+        }
+        verifySound(copy);
+        QCOMPARE(RawFile(plain(copy)).value("SELECT count(*) FROM List WHERE comments = 'во время копии'").toInt(), 1);
     }
 
     void aCopyThatIsNoLedgerIsNotRestored()

@@ -3,6 +3,7 @@
 #include "e2e/steps.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -271,7 +272,39 @@ private slots:
         STEP(j, j.quit());
     }
 
+    // The day's compressed copy, written behind the window, brings back entries deleted
+    // since, through the database button's menu.
+    void restoreCopy()
+    {
+        Journey &j = *m_j;
+        STEP(j, startWithLedger(j, QStringLiteral("Дом"), journalRows(3)));
+        const QDir backups(j.appFolder() + QStringLiteral("/backups"));
+        STEP(j, j.waitFor([&] { return backups.entryList({QStringLiteral("vel-*.tor.zst")}, QDir::Files).size() == 1; },
+                          QStringLiteral("the day's compressed copy")));
+        STEP(j, j.quit());
+        STEP(j, j.sqlWrite(QStringLiteral("DELETE FROM Rashod; DELETE FROM List;")));
+        STEP(j, j.start());
+        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Дом")));
+        // The arrow of the database button opens its menu: create, open, restore.
+        STEP(j, j.clickInMain(kDatabaseArrowX, kDatabaseArrowY));
+        STEP(j, j.key(QStringLiteral("Down Down Down")));
+        STEP(j, j.key(QStringLiteral("Return")));
+        STEP(j, j.waitWindow(QStringLiteral("Восстановление из копии")));
+        // The list stands on the newest copy; Space chooses it.
+        STEP(j, j.key(QStringLiteral("space")));
+        STEP(j, j.key(QStringLiteral("Return")));
+        STEP(j, j.waitMessageBox());
+        j.shot(QStringLiteral("4-question"));
+        STEP(j, j.key(QStringLiteral("Return")));
+        STEP(j, j.waitLedger(QStringLiteral("SELECT count(*) FROM List"), QStringLiteral("3")));
+        STEP(j, j.waitMainTitle(QStringLiteral("velTor - Дом")));
+        j.shot(QStringLiteral("5-restored"));
+        STEP(j, j.quit());
+    }
+
 private:
+    static constexpr int kDatabaseArrowX = 37;
+    static constexpr int kDatabaseArrowY = 108;
     std::unique_ptr<Journey> m_j;
 };
 
