@@ -100,6 +100,93 @@ QByteArray quoted(QByteArrayView text)
     return out;
 }
 
+// A spreadsheet opening the file takes a field for a formula when it begins with "=", "+",
+// "-" or "@" (also after a tab, a line break or spaces), for a number, a date or a truth value
+// when it looks like one, and Excel drops a leading "'" as its own text mark.
+bool readAsValue(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return false;
+    if (QByteArrayView("=+-@'\t\r\n").contains(text[0]))
+        return true;
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    if (text.sliced(i).startsWith("\xC2\xA0")) // a no-break space, the Russian digit group mark
+        return true;
+    if (i == text.size())
+        return false;
+    const QByteArrayView rest = text.sliced(i);
+    const char first = rest[0];
+    const auto digitAt = [&](qsizetype at) { return at < rest.size() && rest[at] >= '0' && rest[at] <= '9'; };
+    if (QByteArrayView("=+-@#").contains(first) || digitAt(0))
+        return true;
+    // ".5", ",5", "(12)" (a negative amount in Excel), "$5" and the like.
+    if (QByteArrayView(".,($").contains(first) && (digitAt(1) || (rest.size() > 2 && rest[1] == ' ' && digitAt(2))))
+        return true;
+    for (const QByteArrayView currency : {"\xE2\x82\xAC", "\xE2\x82\xBD", "\xC2\xA3", "\xC2\xA5"}) { // € ₽ £ ¥
+        if (rest.startsWith(currency)) {
+            const qsizetype after = currency.size() + (rest.size() > currency.size() && rest[currency.size()] == ' ');
+            if (digitAt(after))
+                return true;
+        }
+    }
+    const QString word = QString::fromUtf8(rest).trimmed().toUpper();
+    return word == QLatin1String("TRUE") || word == QLatin1String("FALSE") || word == QStringLiteral("ИСТИНА")
+        || word == QStringLiteral("ЛОЖЬ");
+}
+
+QByteArray asTextFormula(QByteArrayView text)
+{
+    // A formula's text constant holds at most 255 characters in Excel and no line break in
+    // either program: longer texts are joined from pieces, line breaks given as CHAR(13) and
+    // CHAR(10).
+    constexpr int kPiece = 250;
+    QByteArray out("=");
+    bool open = false;
+    int units = 0;
+    const auto join = [&] {
+        if (out.size() > 1)
+            out.append('&');
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (open)
+                out.append('"');
+            open = false;
+            join();
+            out.append(c == '\r' ? "CHAR(13)" : "CHAR(10)");
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        const bool startsCharacter = (byte & 0xC0) != 0x80;
+        if (startsCharacter && open && units >= kPiece) {
+            out.append('"');
+            open = false;
+        }
+        if (!open) {
+            join();
+            out.append('"');
+            open = true;
+            units = 0;
+        }
+        if (startsCharacter)
+            units += byte >= 0xF0 ? 2 : 1; // a character beyond the BMP counts twice in UTF-16
+        if (c == '"')
+            out.append('"');
+        out.append(c);
+    }
+    if (open)
+        out.append('"');
+    return out;
+}
+
+QByteArray textField(QByteArrayView text)
+{
+    return readAsValue(text) ? quoted(asTextFormula(text)) : quoted(text);
+}
+
 namespace {
 
 // The columns' values as the file shows them: money in the grids' form, dates and times
@@ -122,7 +209,7 @@ void appendRow(QByteArray &out, const StoredRow &row, const QList<schema::Column
             appendTime(out, row.text(c));
             break;
         case schema::ColumnKind::Plain:
-            out.append(quoted(row.text(c)));
+            out.append(textField(row.text(c)));
             break;
         }
     }
@@ -158,8 +245,12 @@ bool exportView(const Connection &connection, const QString &source, const QList
     if (!schema::isKnownSource(source))
         throw DatabaseError(QStringLiteral("Нет таблицы или запроса %1").arg(source));
     QList<schema::ColumnKind> kinds;
-    for (const Column &column : columns)
-        kinds << schema::columnKind(column.field);
+    for (const Column &column : columns) {
+        // The views' time of day text ("9:05:03") is a time like the tables' own, not a text
+        // to keep from a spreadsheet's reading.
+        const bool viewTime = column.field.compare(QLatin1String("ti"), Qt::CaseInsensitive) == 0;
+        kinds << (viewTime ? schema::ColumnKind::Time : schema::columnKind(column.field));
+    }
     const qint64 total = connection.scalar(schema::countStatement(source)).toLongLong();
 
     QSaveFile file(target);

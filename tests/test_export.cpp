@@ -10,6 +10,8 @@
 #include "ledger/regional.h"
 
 #include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMenu>
 #include <QProgressDialog>
 
@@ -115,6 +117,37 @@ QString isoOf(const QString &shortDate)
     if (parts.size() != 3 || parts[0].size() != 2 || parts[1].size() != 2 || parts[2].size() != 4)
         return "bad date " + shortDate;
     return parts[2] + '-' + parts[1] + '-' + parts[0];
+}
+
+// What a spreadsheet shows for a field: a formula ="…"&CHAR(10)&"…" gives its text (a
+// formula of any other form is a fault here), any other field is the field.
+QString shownText(const QString &field)
+{
+    if (!field.startsWith('='))
+        return field;
+    QString text;
+    int i = 1;
+    while (i < field.size()) {
+        if (field.mid(i, 5) == "CHAR(") {
+            const int close = field.indexOf(')', i);
+            text += QChar(field.mid(i + 5, close - i - 5).toInt());
+            i = close + 1;
+        } else if (field[i] == '"') {
+            for (++i; i < field.size(); ++i) {
+                if (field[i] == '"' && field.mid(i, 2) != "\"\"")
+                    break;
+                if (field[i] == '"')
+                    ++i;
+                text += field[i];
+            }
+            ++i;
+        } else {
+            return "formula " + field;
+        }
+        if (i < field.size() && field[i++] != '&')
+            return "formula " + field;
+    }
+    return text;
 }
 
 const QStringList kHostile = {
@@ -236,14 +269,14 @@ private slots:
         for (int r = 0; r < stored.size(); ++r) {
             const QStringList f = file.records[r + 1];
             QCOMPARE(f.size(), 5);
-            const QString back = QStringList({f[0], QString::number(ticksOf(f[1])), QString::number(ticksOf(f[2])),
+            const QString back = QStringList({shownText(f[0]), QString::number(ticksOf(f[1])), QString::number(ticksOf(f[2])),
                                               QString::number(ticksOf(f[3])), isoOf(f[4])})
                                      .join('|');
             QCOMPARE(back, stored[r]);
         }
         int hostileSeen = 0;
         for (const QStringList &f : file.records)
-            hostileSeen += kHostile.contains(f[0]);
+            hostileSeen += kHostile.contains(shownText(f[0]));
         QCOMPARE(hostileSeen, kHostile.size());
 
         // The journal: names, sums, dates (the day only) and the time text of the view.
@@ -256,7 +289,7 @@ private slots:
         QCOMPARE(file.records.size() - 1, stored.size());
         for (int r = 0; r < stored.size(); ++r) {
             const QStringList f = file.records[r + 1];
-            QCOMPARE(QStringList({f[0], QString::number(ticksOf(f[1])), isoOf(f[2]), f[3]}).join('|'), stored[r]);
+            QCOMPARE(QStringList({shownText(f[0]), QString::number(ticksOf(f[1])), isoOf(f[2]), f[3]}).join('|'), stored[r]);
         }
         QVERIFY(file.records.contains(QStringList({"Доход - Премия", "5", "15.03.2009", "9:05:03"})));
         QVERIFY(std::any_of(file.records.cbegin(), file.records.cend(),
@@ -273,8 +306,76 @@ private slots:
         QCOMPARE(file.records.size() - 1, stored.size());
         for (int r = 0; r < stored.size(); ++r) {
             const QStringList f = file.records[r + 1];
-            QCOMPARE(QStringList({f[0], QString::number(ticksOf(f[1])), f[2]}).join('|'), stored[r]);
+            QCOMPARE(QStringList({shownText(f[0]), QString::number(ticksOf(f[1])), shownText(f[2])}).join('|'), stored[r]);
         }
+    }
+
+    void textsArriveAsTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("asFormula");
+        // What a spreadsheet would run or read as a value.
+        QTest::newRow("sum") << "=1+2" << true;
+        QTest::newRow("link") << "=HYPERLINK(\"http://x\";\"y\")" << true;
+        QTest::newRow("plus") << "+7 999 123" << true;
+        QTest::newRow("minus") << "-2+3" << true;
+        QTest::newRow("at") << "@SUM(A1)" << true;
+        QTest::newRow("tab") << "\t=1+2" << true;
+        QTest::newRow("cr") << "\r=1+2" << true;
+        QTest::newRow("lf inside") << "=a\nb\r\nc" << true;
+        QTest::newRow("leading zeros") << "00123" << true;
+        QTest::newRow("spaced number") << "  12,5" << true;
+        QTest::newRow("date") << "12.05.2026" << true;
+        QTest::newRow("percent") << "15%" << true;
+        QTest::newRow("fraction") << ",5" << true;
+        QTest::newRow("bracketed") << "(123)" << true;
+        QTest::newRow("rouble") << "₽ 100" << true;
+        QTest::newRow("truth") << "ИСТИНА" << true;
+        QTest::newRow("error value") << "#N/A" << true;
+        QTest::newRow("apostrophe") << "'); DROP TABLE List; --" << true;
+        QTest::newRow("quotes") << "=\"a\";\"\"" << true;
+        QTest::newRow("long") << "=" + QString(150, QChar(0x0416)) + QString::fromUtf8("\U0001F600").repeated(60) << true;
+        // Texts a spreadsheet keeps as they are stay untouched.
+        QTest::newRow("word") << "Молоко" << false;
+        QTest::newRow("inner sign") << "чай = 2 пачки" << false;
+        QTest::newRow("quoted") << "\"Ёлка\"" << false;
+        QTest::newRow("trailing space") << "Молоко " << false;
+    }
+
+    void textsArriveAsTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, asFormula);
+        Workspace ws;
+        const QString path = ws.newLedger();
+        auto connection = ledger::Connection::open(path);
+        ledger::recordExpenseBatch(*connection, {{text.left(255), Money::fromUnits(1), Money::fromUnits(1), text.left(50),
+                                                  QDate::currentDate()}});
+        ledger::recordIncome(*connection, text.left(92), Money::fromUnits(1), text, true);
+        // Every kind of text column: item names, document numbers, income types, comments.
+        const QStringList fields = {readCsvFile(exportTo(*connection, "Rashod", {{"names", "Н"}, {"doc", "Д"}},
+                                                         ws.path("lines.csv"))).records.value(1)
+                                    + readCsvFile(exportTo(*connection, "ListDohodAll", {{"nam", "Н"}, {"comments", "П"}},
+                                                           ws.path("incomes.csv"))).records.value(1)};
+        QCOMPARE(fields.size(), 4);
+        const QStringList stored = {text.left(255), text.left(50), text.left(92), text};
+        for (int f = 0; f < 4; ++f) {
+            QCOMPARE(fields[f] != stored[f], asFormula);
+            QCOMPARE(shownText(fields[f]), stored[f]);
+        }
+        // scripts/check-export-in-calc.sh opens these files in LibreOffice Calc.
+        const QString calcFolder = qEnvironmentVariable("VELTOR_CALC_DIR");
+        if (!calcFolder.isEmpty()) {
+            const QString name = calcFolder + '/' + QString(QTest::currentDataTag()).replace(' ', '-');
+            QFile::copy(ws.path("lines.csv"), name + "-lines.csv");
+            QFile::copy(ws.path("incomes.csv"), name + "-incomes.csv");
+            QFile expected(name + ".json");
+            QVERIFY(expected.open(QIODevice::WriteOnly));
+            expected.write(QJsonDocument(QJsonArray::fromStringList(stored)).toJson());
+        }
+        // Excel takes at most 255 characters in a formula's text constant.
+        for (const QString &piece : fields[3].split('"'))
+            QVERIFY(piece.size() <= 255);
     }
 
     void fieldsAreQuotedOnlyWhereTheyMustBe()
