@@ -123,9 +123,11 @@ void CommandBar::buildDatabaseButton()
                                QStringLiteral("Вернуть базу данных к одной из её резервных копий"));
     c.exportCsv = menuItem(menu, "ExportCsv", QStringLiteral("Экспорт в CSV…"),
                            QStringLiteral("Сохранить записи журнала или отчёта в файл для электронной таблицы"));
+    c.exportXlsx = menuItem(menu, "ExportXlsx", QStringLiteral("Экспорт в Excel…"),
+                            QStringLiteral("Сохранить записи журнала или отчёта в книгу Excel"));
     addDropDown("ToolButton1", QStringLiteral("db"), QStringLiteral("База данных|Выбор и создание базы данных бухгалтерии"),
                 menu, c.openLedger);
-    m_ledgerCommands << c.restoreBackup << c.exportCsv;
+    m_ledgerCommands << c.restoreBackup << c.exportCsv << c.exportXlsx;
 }
 
 void CommandBar::buildEntryButtons()

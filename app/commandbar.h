@@ -26,6 +26,7 @@ public:
         QAction *openLedger = nullptr;
         QAction *restoreBackup = nullptr;
         QAction *exportCsv = nullptr;
+        QAction *exportXlsx = nullptr;
         QAction *journal = nullptr;
         QAction *expense = nullptr;
         QAction *income = nullptr;

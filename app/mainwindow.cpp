@@ -198,7 +198,8 @@ void MainWindow::connectCommands(const CommandBar::Commands &c)
     on(c.createLedger, [this] { showCreateLedger(); });
     on(c.openLedger, [this] { openLedgerFile(); });
     on(c.restoreBackup, [this] { m_backups->restore(); });
-    on(c.exportCsv, [this] { exportCurrent(); });
+    on(c.exportCsv, [this] { exportCurrent(entries::ExportFormat::Csv); });
+    on(c.exportXlsx, [this] { exportCurrent(entries::ExportFormat::Excel); });
     on(c.journal, [this] { openChild(Child::Journal); });
     on(c.expense, [this] { addExpense(); });
     on(c.income, [this] { addIncome(); });
@@ -326,18 +327,18 @@ void MainWindow::closeLedger()
     noLedger();
 }
 
-void MainWindow::exportCurrent()
+void MainWindow::exportCurrent(entries::ExportFormat format)
 {
     QMdiSubWindow *current = m_mdi->currentSubWindow();
     if (auto *report = qobject_cast<entries::ReportWindow *>(current)) {
-        report->exportCsv();
+        report->exportShown(format);
         return;
     }
     auto *journal = qobject_cast<entries::JournalWindow *>(current);
     if (!journal)
         journal = qobject_cast<entries::JournalWindow *>(openChild(Child::Journal));
     if (journal)
-        journal->exportCsv();
+        journal->exportShown(format);
 }
 
 void MainWindow::noLedger()

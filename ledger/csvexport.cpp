@@ -4,14 +4,14 @@
 #include "regional.h"
 #include "schema.h"
 
-#include <QDir>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace ledger::csv {
 
 namespace {
 
-constexpr qint64 kReportEvery = 4096;
 constexpr qsizetype kFlushAt = 1 << 20;
 
 // "2026-12-09" or "2026-12-09 09:05:03" as "09.12.2026"; anything else as it is stored.
@@ -68,11 +68,6 @@ void appendTime(QByteArray &out, QByteArrayView stored)
     if (stored.size() == 8 && stored[0] == '0')
         stored = stored.sliced(1);
     out.append(quoted(stored));
-}
-
-QString failure(const QString &target, const QString &why)
-{
-    return QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(target), why);
 }
 
 } // namespace
@@ -216,74 +211,83 @@ void appendRow(QByteArray &out, const StoredRow &row, const QList<schema::Column
     out.append("\r\n");
 }
 
-// The byte order mark, then the columns' titles.
-QByteArray titleLine(const QList<Column> &columns)
+class CsvWriter : public exporting::FileWriter
 {
-    QByteArray line("\xEF\xBB\xBF");
-    for (int c = 0; c < columns.size(); ++c) {
-        if (c > 0)
-            line.append(';');
-        line.append(quoted(columns[c].title.toUtf8()));
+public:
+    explicit CsvWriter(const QString &target)
+        : m_target(target)
+        , m_file(target)
+    {
     }
-    line.append("\r\n");
-    return line;
-}
 
-QString selectStatement(const QString &source, const QList<Column> &columns)
-{
-    QStringList fields;
-    for (const Column &column : columns)
-        fields << QLatin1Char('"') + QString(column.field).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), source);
-}
+    void begin(const QStringList &titles, const QList<schema::ColumnKind> &kinds) override
+    {
+        m_kinds = kinds;
+        if (!m_file.open(QIODevice::WriteOnly))
+            fail();
+        m_buffer.reserve(kFlushAt + 4096);
+        // The byte order mark, then the columns' titles.
+        m_buffer.append("\xEF\xBB\xBF");
+        for (int c = 0; c < titles.size(); ++c) {
+            if (c > 0)
+                m_buffer.append(';');
+            m_buffer.append(quoted(titles[c].toUtf8()));
+        }
+        m_buffer.append("\r\n");
+    }
+
+    void row(const StoredRow &row) override
+    {
+        appendRow(m_buffer, row, m_kinds);
+        if (m_buffer.size() >= kFlushAt)
+            flush();
+    }
+
+    void commit() override
+    {
+        flush();
+        errno = 0;
+        if (!m_file.commit())
+            fail();
+    }
+
+    void abandon() override { m_file.cancelWriting(); }
+
+private:
+    void flush()
+    {
+        errno = 0;
+        if (m_file.write(m_buffer) != m_buffer.size())
+            fail();
+        m_buffer.clear();
+    }
+
+    [[noreturn]] void fail()
+    {
+        const int error = errno;
+        const bool noRoom = m_file.error() == QFileDevice::ResourceError || exporting::isNoRoom(error);
+        throw Error(exporting::failure(m_target, noRoom, m_file.errorString()));
+    }
+
+    QString m_target;
+    QSaveFile m_file;
+    QList<schema::ColumnKind> m_kinds;
+    QByteArray m_buffer;
+};
 
 } // namespace
+
+qint64 exportRows(const Connection &connection, const QString &source, const QList<Column> &columns,
+                  const QString &target, const Progress &progress)
+{
+    CsvWriter writer(target);
+    return exporting::walk(connection, source, columns, writer, progress);
+}
 
 bool exportView(const Connection &connection, const QString &source, const QList<Column> &columns,
                 const QString &target, const Progress &progress)
 {
-    if (!schema::isKnownSource(source))
-        throw DatabaseError(QStringLiteral("Нет таблицы или запроса %1").arg(source));
-    QList<schema::ColumnKind> kinds;
-    for (const Column &column : columns) {
-        // The views' time of day text ("9:05:03") is a time like the tables' own, not a text
-        // to keep from a spreadsheet's reading.
-        const bool viewTime = column.field.compare(QLatin1String("ti"), Qt::CaseInsensitive) == 0;
-        kinds << (viewTime ? schema::ColumnKind::Time : schema::columnKind(column.field));
-    }
-    const qint64 total = connection.scalar(schema::countStatement(source)).toLongLong();
-
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(failure(target, file.errorString()));
-    QByteArray buffer;
-    buffer.reserve(kFlushAt + 4096);
-    buffer.append(titleLine(columns));
-    const auto flush = [&] {
-        if (file.write(buffer) != buffer.size())
-            throw Error(failure(target, file.errorString()));
-        buffer.clear();
-    };
-    qint64 done = 0;
-    bool cancelled = progress && !progress(0, total);
-    if (!cancelled) {
-        connection.forEachRow(selectStatement(source, columns), {}, [&](const StoredRow &row) {
-            appendRow(buffer, row, kinds);
-            if (buffer.size() >= kFlushAt)
-                flush();
-            ++done;
-            cancelled = progress && done % kReportEvery == 0 && !progress(done, total);
-            return !cancelled;
-        });
-    }
-    if (cancelled) {
-        file.cancelWriting();
-        return false;
-    }
-    flush();
-    if (!file.commit())
-        throw Error(failure(target, file.errorString()));
-    return true;
+    return exportRows(connection, source, columns, target, progress) >= 0;
 }
 
 } // namespace ledger::csv

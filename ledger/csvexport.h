@@ -1,12 +1,8 @@
 #pragma once
 
-#include "error.h"
+#include "tableexport.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QString>
-
-#include <functional>
 
 namespace ledger {
 
@@ -18,14 +14,8 @@ class Connection;
 // that a spreadsheet would take for something else is written as a formula giving the text.
 namespace csv {
 
-struct Column
-{
-    QString field; // output column of the view
-    QString title; // header of the column
-};
-
-// Rows written so far and rows in all; returning false cancels the export.
-using Progress = std::function<bool(qint64 done, qint64 total)>;
+using Column = exporting::Column;
+using Progress = exporting::Progress;
 
 // One field as written: `text` quoted when RFC 4180 asks for it.
 QByteArray quoted(QByteArrayView text);
@@ -46,6 +36,9 @@ QByteArray asTextFormula(QByteArrayView text);
 // `progress` cancelled it. Raises Error when the file cannot be written.
 bool exportView(const Connection &connection, const QString &source, const QList<Column> &columns,
                 const QString &target, const Progress &progress = {});
+// The same, returning the rows written, or -1 when `progress` cancelled it.
+qint64 exportRows(const Connection &connection, const QString &source, const QList<Column> &columns,
+                  const QString &target, const Progress &progress = {});
 
 } // namespace csv
 } // namespace ledger

@@ -6,12 +6,16 @@
 #include "widgets/dialogs.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/csvexport.h"
+#include "ledger/xlsxexport.h"
 #include "ledger/money.h"
 #include "ledger/regional.h"
 
 #include <QAction>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QMenu>
 #include <QProgressDialog>
 
@@ -195,6 +199,56 @@ QString exportTo(const ledger::Connection &c, const QString &view, const QList<l
     return path;
 }
 
+// The sheets of a workbook as openpyxl (a reader apart from the writing library) reads them:
+// each cell as "n:<number>|<format>", "s:<text>", "d:<ISO date or time>|<format>" or "-".
+QList<QList<QStringList>> readXlsx(const QString &path)
+{
+    static const char *script = R"(
+import json, sys, datetime, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], read_only=True)
+out = []
+for sheet in book.worksheets:
+    rows = []
+    for row in sheet.iter_rows():
+        cells = []
+        for c in row:
+            v = c.value
+            if v is None: cells.append('-')
+            elif isinstance(v, str): cells.append('s:' + v)
+            elif isinstance(v, (datetime.datetime, datetime.date, datetime.time)):
+                cells.append('d:' + v.isoformat() + '|' + c.number_format)
+            else: cells.append('n:' + repr(float(v)) + '|' + c.number_format)
+        rows.append(cells)
+    out.append({'name': sheet.title, 'rows': rows})
+print(json.dumps(out))
+)";
+    QProcess python;
+    // Debian's interpreter, which has the package's openpyxl, before any other on the path.
+    QString interpreter = QStandardPaths::findExecutable("python3", {"/usr/bin"});
+    if (interpreter.isEmpty())
+        interpreter = "python3";
+    python.start(interpreter, {"-c", script, path});
+    if (!python.waitForFinished(120000) || python.exitCode() != 0) {
+        qWarning("openpyxl: %s", python.readAllStandardError().constData());
+        return {};
+    }
+    QList<QList<QStringList>> sheets;
+    for (const QJsonValue &sheet : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QList<QStringList> rows;
+        for (const QJsonValue &row : sheet["rows"].toArray()) {
+            QStringList cells;
+            for (const QJsonValue &cell : row.toArray())
+                cells << cell.toString();
+            while (!cells.isEmpty() && cells.last() == "-")
+                cells.removeLast();
+            rows << cells;
+        }
+        rows.prepend({"sheet " + sheet["name"].toString()});
+        sheets << rows;
+    }
+    return sheets;
+}
+
 // The file the file dialog would give, answered through the program's seam.
 struct ChosenFile
 {
@@ -263,7 +317,7 @@ private slots:
         CsvFile file = readCsvFile(lines);
         QVERIFY(file.error.isEmpty());
         QVERIFY(file.bom);
-        QCOMPARE(file.records.value(0), QStringList({" Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
+        QCOMPARE(file.records.value(0), QStringList({"Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
         QStringList stored = raw.rows("SELECT names, price, counts, suma, dates FROM ListRashodAll");
         QCOMPARE(file.records.size() - 1, stored.size());
         for (int r = 0; r < stored.size(); ++r) {
@@ -284,7 +338,7 @@ private slots:
                                     {{"names", " Тип записи"}, {"suma", "Сумма"}, {"dates", "Дата"}, {"ti", "Время"}},
                                     ws.path("journal.csv")));
         QVERIFY(file.error.isEmpty());
-        QCOMPARE(file.records.value(0), QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        QCOMPARE(file.records.value(0), QStringList({"Тип записи", "Сумма", "Дата", "Время"}));
         stored = raw.rows("SELECT names, suma, substr(dates, 1, 10), ti FROM ListZ");
         QCOMPARE(file.records.size() - 1, stored.size());
         for (int r = 0; r < stored.size(); ++r) {
@@ -378,6 +432,88 @@ private slots:
             QVERIFY(piece.size() <= 255);
     }
 
+    void theWorkbookHoldsTypedCells_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("row");
+        const QString today = "d:" + QDate::currentDate().toString(Qt::ISODate) + "T00:00:00|dd.mm.yyyy";
+        // Amounts as numbers, dates as dates, the time of day as a time, texts as strings,
+        // even those a spreadsheet would run: a workbook holds no formulas.
+        QTest::newRow("expense line") << "ListRashodAll" << QStringList{"names", "price", "counts", "suma", "dates"}
+                                      << QStringList{"s:=1+2", "n:0.3333|#,##0.00", "n:3.0|#,##0.00",
+                                                     "n:0.9999|#,##0.00", today};
+        QTest::newRow("document number") << "Rashod" << QStringList{"doc", "names"} << QStringList{"s:00123", "s:=1+2"};
+        QTest::newRow("journal") << "ListZ" << QStringList{"names", "suma", "dates", "ti"}
+                                 << QStringList{"s:Доход - +7 999 123", "n:-1234567.8901|#,##0.00", "d:2009-03-15T00:00:00|dd.mm.yyyy",
+                                                "d:09:05:03|h:mm:ss"};
+        QTest::newRow("income") << "ListDohodAll" << QStringList{"nam", "comments"} << QStringList{"s:+7 999 123", "s:@SUM(A1)"};
+    }
+
+    void theWorkbookHoldsTypedCells()
+    {
+        QFETCH(QString, view);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, row);
+        Workspace ws;
+        auto connection = ledger::Connection::open(ws.newLedger());
+        ledger::recordExpenseBatch(*connection, {{"=1+2", Money::fromTicks(3333), Money::fromUnits(3), "00123",
+                                                  QDate::currentDate()}});
+        const qint64 income = ledger::recordIncome(*connection, "+7 999 123", Money::fromUnits(1), "@SUM(A1)", true);
+        connection->run("UPDATE List SET dates = '2009-03-15 09:05:03', times = '09:05:03', suma = -12345678901 WHERE id = ?",
+                        {income});
+        QList<ledger::exporting::Column> columns;
+        for (const QString &field : fields)
+            columns.append({field, " " + field});
+        const QString path = ws.path("книга.xlsx");
+        QCOMPARE(ledger::xlsx::exportView(*connection, view, columns, path), qint64(connection->scalar("SELECT count(*) FROM " + view).toLongLong()));
+        const auto sheets = readXlsx(path);
+        QCOMPARE(sheets.size(), 1);
+        QStringList titles;
+        for (const QString &field : fields)
+            titles << "s:" + field;
+        QCOMPARE(sheets[0].value(1), titles);
+        QVERIFY2(sheets[0].contains(row), qPrintable(QStringList(sheets[0].value(2)).join(" ¦ ")));
+    }
+
+    void theWorkbookGoesOnToTheNextSheet_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QList<int>>("perSheet");
+        QTest::newRow("one short") << 4 << QList<int>{4};
+        QTest::newRow("exactly full") << 5 << QList<int>{5};
+        QTest::newRow("one over") << 6 << QList<int>{5, 1};
+        QTest::newRow("three sheets") << 12 << QList<int>{5, 5, 2};
+    }
+
+    void theWorkbookGoesOnToTheNextSheet()
+    {
+        QFETCH(int, rows);
+        QFETCH(QList<int>, perSheet);
+        // A sheet takes 1,048,576 rows, the header's among them.
+        QCOMPARE(ledger::xlsx::kRowsPerSheet + 1, qint64(1048576));
+        Workspace ws;
+        const QString ledgerPath = ws.newLedger();
+        RawFile(ledgerPath).exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                         "INSERT INTO List (names, suma, dates, times) SELECT 'Расход ' || i, i * 10000, "
+                                         "'2020-01-01', '10:00:00' FROM n").arg(rows));
+        auto connection = ledger::Connection::open(ledgerPath);
+        const QString path = ws.path("journal.xlsx");
+        QCOMPARE(ledger::xlsx::exportView(*connection, "ListZ", {{"names", "Тип"}, {"suma", "Сумма"}}, path, {}, 5), qint64(rows));
+        const auto sheets = readXlsx(path);
+        QCOMPARE(sheets.size(), perSheet.size());
+        QStringList names;
+        for (int s = 0; s < sheets.size(); ++s) {
+            QCOMPARE(sheets[s].value(0), QStringList{QString("sheet Лист%1").arg(s + 1)});
+            QCOMPARE(sheets[s].value(1), QStringList({"s:Тип", "s:Сумма"}));
+            QCOMPARE(sheets[s].size() - 2, perSheet[s]);
+            for (int r = 2; r < sheets[s].size(); ++r)
+                names << sheets[s][r].value(0);
+        }
+        // Every row once, in the journal's order.
+        QCOMPARE(names, RawFile(ledgerPath).rows("SELECT 's:' || names FROM ListZ"));
+    }
+
     void fieldsAreQuotedOnlyWhereTheyMustBe()
     {
         QCOMPARE(ledger::csv::quoted("хлеб"), QByteArray("хлеб"));
@@ -442,7 +578,7 @@ private slots:
         CsvFile file = readCsvFile(chosen.path);
         QVERIFY(file.error.isEmpty());
         QCOMPARE(file.records.size(), 4);
-        QCOMPARE(file.records[0], QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        QCOMPARE(file.records[0], QStringList({"Тип записи", "Сумма", "Дата", "Время"}));
         QVERIFY(file.records.contains(QStringList({"Расход", "700", regional::shortDate(QDate::currentDate()),
                                                    program.raw().value("SELECT ti FROM ListZ WHERE names = 'Расход'").toString()})));
         QVERIFY(log.seen().isEmpty());
@@ -482,7 +618,7 @@ private slots:
         QVERIFY(file.error.isEmpty());
         const QString today = regional::shortDate(QDate::currentDate());
         QCOMPARE(file.records.size(), 3);
-        QCOMPARE(file.records[0], QStringList({" Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
+        QCOMPARE(file.records[0], QStringList({"Наименование", "Цена", "Кол-во", "Сумма", "Дата"}));
         QVERIFY(file.records.contains(QStringList({"сыр", "0,3333", "3", "0,9999", today})));
         QVERIFY(file.records.contains(QStringList({"чай\nзелёный", "99", "1", "99", today})));
 
@@ -497,38 +633,60 @@ private slots:
         QCOMPARE(menuExport->text(), QStringLiteral("Экспорт в CSV…"));
         menuExport->trigger();
         file = readCsvFile(chosen.path);
-        QCOMPARE(file.records, QList<QStringList>({{" Наименование", "Сумма", "Дата"}, {"Гонорар", "500,0001", today}}));
+        QCOMPARE(file.records, QList<QStringList>({{"Наименование", "Сумма", "Дата"}, {"Гонорар", "500,0001", today}}));
 
         // With the journal current, the menu exports the journal.
         program.window().mdiArea()->setActiveSubWindow(program.journalWindow());
         QFile::remove(chosen.path);
         menuExport->trigger();
-        QCOMPARE(readCsvFile(chosen.path).records.value(0), QStringList({" Тип записи", "Сумма", "Дата", "Время"}));
+        QCOMPARE(readCsvFile(chosen.path).records.value(0), QStringList({"Тип записи", "Сумма", "Дата", "Время"}));
+        // "Экспорт в Excel…" beside it writes the same rows as a workbook.
+        QAction *menuExcel = databaseMenu->findChild<QAction *>("ExportXlsx", Qt::FindDirectChildrenOnly);
+        QVERIFY(menuExcel && databaseMenu->actions().indexOf(menuExcel) == databaseMenu->actions().indexOf(menuExport) + 1);
+        QCOMPARE(menuExcel->text(), QStringLiteral("Экспорт в Excel…"));
+        ChosenFile workbook(program.workspace().path("журнал.xlsx"));
+        menuExcel->trigger();
+        const auto sheets = readXlsx(workbook.path);
+        QCOMPARE(sheets.value(0).value(1), QStringList({"s:Тип записи", "s:Сумма", "s:Дата", "s:Время"}));
+        QCOMPARE(sheets.value(0).size(), 2 + 2);
         QVERIFY(log.seen().isEmpty());
+    }
+
+    void theProgressDialogCancelsTheExport_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("csv") << "ExportCsv" << "большой.csv";
+        QTest::newRow("excel") << "ExportXlsx" << "большой.xlsx";
     }
 
     void theProgressDialogCancelsTheExport()
     {
+        QFETCH(QString, command);
+        QFETCH(QString, file);
         MessageLog log;
         LedgerProgram program([](const ledger::Connection &c) {
             c.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
                   "INSERT INTO List (names, suma, dates, times) SELECT 'Расход', i * 100, date('now', '-' || (i % 900) || ' days'), "
                   "'12:00:00' FROM n");
         });
-        ChosenFile chosen(program.workspace().path("большой.csv"));
+        ChosenFile chosen(program.workspace().path(file));
         // The progress dialog runs no loop of its own (the export drives it), so it is
         // cancelled the moment it shows, as a click on "Отмена" would.
         CancelOnShow cancelling;
         qApp->installEventFilter(&cancelling);
-        exportAction(program.journalWindow())->trigger();
+        program.journalWindow()->findChild<QAction *>(command)->trigger();
         qApp->removeEventFilter(&cancelling);
         QVERIFY(cancelling.shown);
         QVERIFY(!QFile::exists(chosen.path));
         QCOMPARE(QDir(program.workspace().path(".")).entryList({"большой*"}, QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(log.seen().isEmpty());
         // Not cancelled, it writes every row.
-        exportAction(program.journalWindow())->trigger();
-        QCOMPARE(readCsvFile(chosen.path).records.size(), 100001);
+        program.journalWindow()->findChild<QAction *>(command)->trigger();
+        if (command == "ExportCsv")
+            QCOMPARE(readCsvFile(chosen.path).records.size(), 100001);
+        else
+            QCOMPARE(readXlsx(chosen.path).value(0).size(), 100002); // the sheet's name, the header, the rows
     }
 };
 

@@ -4,6 +4,7 @@
 #include "seam.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QProgressDialog>
 #include <QPrinter>
@@ -32,6 +33,10 @@ QString chooseFile(const FileRequest &request)
     dialog.setOption(QFileDialog::HideNameFilterDetails, request.hidePattern);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.suggested.isEmpty()) {
+        dialog.setDirectory(QFileInfo(request.suggested).absolutePath());
+        dialog.selectFile(QFileInfo(request.suggested).fileName());
+    }
     // Replacing a file is refused later anyway; the question would only mislead.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
