@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 
@@ -70,7 +71,9 @@ private:
     QToolButton *addButton(const char *name, const QString &icon, const QString &hint, QAction *action);
     // A button whose click runs its menu's default item and whose arrow opens the menu.
     // Returns the button's own action.
-    QAction *addDropDown(const char *name, const QString &icon, const QString &hint, QMenu *menu, QAction *defaultItem);
+    // `menuKey` opens the menu.
+    QAction *addDropDown(const char *name, const QString &icon, const QString &hint, QMenu *menu, QAction *defaultItem,
+                         const QKeySequence &menuKey);
 
     QMainWindow &m_window;
     QToolBar *m_toolBar = nullptr;
