@@ -65,6 +65,8 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     : QMainWindow(parent)
     , m_store(store)
 {
+    entries::setExportFolderMemory({[&store] { return store.exportFolder(); },
+                                    [&store](const QString &folder) { store.setExportFolder(folder); }});
     m_backups = new BackupCommands(*this);
     m_opener = std::make_unique<LedgerOpener>(*this, m_session, *m_backups, [this] { noLedger(); });
     ui::loadResources();
@@ -90,6 +92,8 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The settings the export remembers its folder in go with the window.
+    entries::setExportFolderMemory({});
     // Child windows read the session's datasets; they go before it does.
     m_children->deleteAll();
     m_session.detach();
