@@ -99,7 +99,7 @@ QToolButton *CommandBar::addButton(const char *name, const QString &icon, const 
 }
 
 QAction *CommandBar::addDropDown(const char *name, const QString &icon, const QString &hint, QMenu *menu,
-                                 QAction *defaultItem)
+                                 QAction *defaultItem, const QKeySequence &menuKey)
 {
     QAction *own = newAction();
     QObject::connect(own, &QAction::triggered, &m_window,
@@ -107,6 +107,13 @@ QAction *CommandBar::addDropDown(const char *name, const QString &icon, const QS
     QToolButton *button = addButton(name, icon, hint, own);
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
+    // The key opens the menu as the button's arrow does; the hint names it.
+    auto *opening = newAction();
+    opening->setObjectName(QLatin1String(name) + QStringLiteral("Menu"));
+    opening->setShortcut(menuKey);
+    QObject::connect(opening, &QAction::triggered, button, &QToolButton::showMenu);
+    m_window.addAction(opening);
+    own->setToolTip(QStringLiteral("%1 (меню: %2)").arg(own->toolTip(), menuKey.toString(QKeySequence::NativeText)));
     return own;
 }
 
@@ -123,13 +130,15 @@ void CommandBar::buildDatabaseButton()
                                QStringLiteral("Вернуть базу данных к одной из её резервных копий"));
     c.exportCsv = menuItem(menu, "ExportCsv", QStringLiteral("Экспорт в CSV…"),
                            QStringLiteral("Сохранить записи журнала или отчёта в файл для электронной таблицы"));
+    c.exportXlsx = menuItem(menu, "ExportXlsx", QStringLiteral("Экспорт в Excel…"),
+                            QStringLiteral("Сохранить записи журнала или отчёта в книгу Excel"));
     c.importReceipts = menuItem(menu, "ImportReceipt", QStringLiteral("Импорт чека…"),
                                 QStringLiteral("Внести покупки из файлов чеков или по QR-коду чека"));
     c.importStatement = menuItem(menu, "ImportStatement", QStringLiteral("Импорт выписки…"),
                                  QStringLiteral("Внести операции из банковской выписки"));
     addDropDown("ToolButton1", QStringLiteral("db"), QStringLiteral("База данных|Выбор и создание базы данных бухгалтерии"),
-                menu, c.openLedger);
-    m_ledgerCommands << c.restoreBackup << c.exportCsv << c.importReceipts << c.importStatement;
+                menu, c.openLedger, QKeySequence(Qt::Key_F2));
+    m_ledgerCommands << c.restoreBackup << c.exportCsv << c.exportXlsx << c.importReceipts << c.importStatement;
 }
 
 void CommandBar::buildEntryButtons()
@@ -159,7 +168,7 @@ void CommandBar::buildChartButtons()
     QAction *charts = addDropDown(
         "ToolButton5", QStringLiteral("chart"),
         QStringLiteral("Графика дохода и расхода|Просмотр и печать графика дохода и расхода, аналитика расхода"), menu,
-        c.incomeExpenseChart);
+        c.incomeExpenseChart, QKeySequence(Qt::Key_F3));
     c.ratesChart = addCommand("ToolButton9", QStringLiteral("currency"),
                               QStringLiteral("Информация о валюте|График именения курса валюты по отношению к рублю"));
     // The chart menu's items have keys of their own: they wait for a ledger like the button.
@@ -173,7 +182,7 @@ void CommandBar::buildCalculatorButtons()
     c.calculator = boldDefault(menuItem(menu, "N9", QStringLiteral("Калькулятор"), QString()));
     c.credit = menuItem(menu, "N10", QStringLiteral("Кредитный"), QString());
     addDropDown("ToolButton16", QStringLiteral("calculator"), QStringLiteral("Калькулятор|Вызов калькулятора"), menu,
-                c.calculator);
+                c.calculator, QKeySequence(Qt::Key_F4));
     c.notepad = addCommand("ToolButton15", QStringLiteral("notepad"), QStringLiteral("Блокнот|Вызов блокнота"));
 }
 
@@ -189,32 +198,39 @@ void CommandBar::buildHelpButton()
     c.about = boldDefault(menuItem(menu, "N5", QStringLiteral("О программе..."),
                                    QStringLiteral("Информация о версии программы"), QStringLiteral("about")));
     addDropDown("ToolButton13", QStringLiteral("help"), QStringLiteral("Справка|Информация о программе и помощь в работе"),
-                menu, c.about);
+                menu, c.about, QKeySequence(Qt::CTRL | Qt::Key_F1));
 }
 
 void CommandBar::assignKeys()
 {
     // Every command has a key of its own, the drop-down menus' items included.
-    const QList<QPair<const char *, QKeySequence>> keys = {
-        {"N1", QKeySequence(Qt::CTRL | Qt::Key_N)},          {"N2", QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {"ToolButton2", QKeySequence(Qt::CTRL | Qt::Key_J)},  {"ToolButton4", QKeySequence(Qt::CTRL | Qt::Key_R)},
-        {"ToolButton3", QKeySequence(Qt::CTRL | Qt::Key_D)},  {"ToolButton18", QKeySequence(Qt::CTRL | Qt::Key_T)},
-        {"N8", QKeySequence(Qt::CTRL | Qt::Key_G)},           {"N101", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)},
-        {"ToolButton9", QKeySequence(Qt::CTRL | Qt::Key_K)},  {"ToolButton10", QKeySequence(Qt::Key_F9)},
-        {"N9", QKeySequence(Qt::CTRL | Qt::Key_F9)},          {"N10", QKeySequence(Qt::CTRL | Qt::Key_L)},
-        {"ToolButton15", QKeySequence(Qt::CTRL | Qt::Key_F10)}, {"ToolButton12", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
-        {"N3", QKeySequence(Qt::Key_F1)},                     {"N5", QKeySequence(Qt::SHIFT | Qt::Key_F1)},
-        {"N11", QKeySequence(Qt::CTRL | Qt::Key_H)},
-        {"ImportReceipt", QKeySequence(Qt::CTRL | Qt::Key_I)},
-        {"ImportStatement", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+    const Commands &c = m_commands;
+    const QList<QPair<QAction *, QKeySequence>> keys = {
+        {c.createLedger, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {c.openLedger, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {c.restoreBackup, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
+        {c.exportCsv, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {c.exportXlsx, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
+        {c.importReceipts, QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {c.importStatement, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+        {c.journal, QKeySequence(Qt::CTRL | Qt::Key_J)},
+        {c.expense, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {c.income, QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {c.report, QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {c.incomeExpenseChart, QKeySequence(Qt::CTRL | Qt::Key_G)},
+        {c.topChart, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)},
+        {c.priceHistory, QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {c.ratesChart, QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {c.panel, QKeySequence(Qt::Key_F9)},
+        {c.calculator, QKeySequence(Qt::CTRL | Qt::Key_F9)},
+        {c.credit, QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {c.notepad, QKeySequence(Qt::CTRL | Qt::Key_F10)},
+        {c.settings, QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {c.webHelp, QKeySequence(Qt::Key_F1)},
+        {c.support, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F1)},
+        {c.about, QKeySequence(Qt::SHIFT | Qt::Key_F1)},
     };
-    for (const auto &[name, key] : keys) {
-        QAction *command = m_window.findChild<QAction *>(QLatin1String(name));
-        if (!command) {
-            if (auto *button = m_toolBar->findChild<QToolButton *>(QLatin1String(name)))
-                command = button->defaultAction();
-        }
-        Q_ASSERT(command);
+    for (const auto &[command, key] : keys) {
         command->setShortcut(key);
         m_window.addAction(command);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 
@@ -28,6 +29,7 @@ public:
         QAction *exportCsv = nullptr;
         QAction *importReceipts = nullptr;
         QAction *importStatement = nullptr;
+        QAction *exportXlsx = nullptr;
         QAction *journal = nullptr;
         QAction *expense = nullptr;
         QAction *income = nullptr;
@@ -71,7 +73,9 @@ private:
     QToolButton *addButton(const char *name, const QString &icon, const QString &hint, QAction *action);
     // A button whose click runs its menu's default item and whose arrow opens the menu.
     // Returns the button's own action.
-    QAction *addDropDown(const char *name, const QString &icon, const QString &hint, QMenu *menu, QAction *defaultItem);
+    // `menuKey` opens the menu.
+    QAction *addDropDown(const char *name, const QString &icon, const QString &hint, QMenu *menu, QAction *defaultItem,
+                         const QKeySequence &menuKey);
 
     QMainWindow &m_window;
     QToolBar *m_toolBar = nullptr;

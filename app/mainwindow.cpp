@@ -66,6 +66,8 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     : QMainWindow(parent)
     , m_store(store)
 {
+    entries::setExportFolderMemory({[&store] { return store.exportFolder(); },
+                                    [&store](const QString &folder) { store.setExportFolder(folder); }});
     m_backups = new BackupCommands(*this);
     m_opener = std::make_unique<LedgerOpener>(*this, m_session, *m_backups, [this] { noLedger(); });
     ui::loadResources();
@@ -91,6 +93,8 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The settings the export remembers its folder in go with the window.
+    entries::setExportFolderMemory({});
     // Child windows read the session's datasets; they go before it does.
     m_children->deleteAll();
     m_session.detach();
@@ -200,7 +204,8 @@ void MainWindow::connectCommands(const CommandBar::Commands &c)
     on(c.openLedger, [this] { openLedgerFile(); });
     on(c.restoreBackup, [this] { m_backups->restore(); });
     m_restoreBackup = c.restoreBackup;
-    on(c.exportCsv, [this] { exportCurrent(); });
+    on(c.exportCsv, [this] { exportCurrent(entries::ExportFormat::Csv); });
+    on(c.exportXlsx, [this] { exportCurrent(entries::ExportFormat::Excel); });
     on(c.importReceipts, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Receipts, this).run(); });
     on(c.importStatement, [this] { entries::ImportDialog(m_session, entries::ImportDialog::Kind::Statement, this).run(); });
     on(c.journal, [this] { openChild(Child::Journal); });
@@ -338,18 +343,18 @@ void MainWindow::closeLedger()
     noLedger();
 }
 
-void MainWindow::exportCurrent()
+void MainWindow::exportCurrent(entries::ExportFormat format)
 {
     QMdiSubWindow *current = m_mdi->currentSubWindow();
     if (auto *report = qobject_cast<entries::ReportWindow *>(current)) {
-        report->exportCsv();
+        report->exportShown(format);
         return;
     }
     auto *journal = qobject_cast<entries::JournalWindow *>(current);
     if (!journal)
         journal = qobject_cast<entries::JournalWindow *>(openChild(Child::Journal));
     if (journal)
-        journal->exportCsv();
+        journal->exportShown(format);
 }
 
 void MainWindow::noLedger()

@@ -3,6 +3,7 @@
 #include "childwindows.h"
 #include "commandbar.h"
 
+#include "entries/gridexport.h"
 #include "ledger/session.h"
 #include "rates/ratekeeper.h"
 
@@ -112,7 +113,7 @@ private:
     void togglePanel();
     // "Экспорт в CSV…" of the database button: the report when it is the current window,
     // otherwise the journal.
-    void exportCurrent();
+    void exportCurrent(entries::ExportFormat format);
     void restoreGeometryFromStore();
     void setLedgerCaption(const QString &description);
     // The end of a fetch GetValuts started.

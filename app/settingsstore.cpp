@@ -99,4 +99,14 @@ void SettingsStore::writeYesNo(const QString &name, bool value)
     writeText(name, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+QString SettingsStore::exportFolder() const
+{
+    return readText(QStringLiteral("ExportDir"), QString());
+}
+
+void SettingsStore::setExportFolder(const QString &folder)
+{
+    writeText(QStringLiteral("ExportDir"), folder);
+}
+
 } // namespace app

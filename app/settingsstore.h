@@ -37,6 +37,9 @@ public:
     // "Width", "Height" and "windowState" (0 or 1).
     WindowGeometry windowGeometry() const;
     void setWindowGeometry(const WindowGeometry &geometry);
+    // "ExportDir": the folder of the last export; empty before the first.
+    QString exportFolder() const;
+    void setExportFolder(const QString &folder);
 
 private:
     QString readText(const QString &name, const QString &fallback) const;

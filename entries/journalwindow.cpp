@@ -166,12 +166,12 @@ bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
     return ui::ChildWindow::eventFilter(watched, event);
 }
 
-void JournalWindow::exportCsv()
+void JournalWindow::exportShown(ExportFormat format)
 {
     // A window opened for the export has not applied its period yet.
     if (!isStarted())
         choosePeriod();
-    exportGrid(this, *m_columns, m_grid);
+    exportGrid(this, *m_columns, m_grid, format);
 }
 
 } // namespace entries

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gridexport.h"
+
 #include "widgets/childwindow.h"
 
 class QComboBox;
@@ -29,8 +31,9 @@ public:
     JournalWindow(ledger::Session &session, ExpenseDialog *expenses, QWidget *parent = nullptr);
 
     QTableView *grid() const { return m_grid; }
-    // "Экспорт в CSV…": the rows shown, for the period chosen, to a file the user picks.
-    void exportCsv();
+    // "Экспорт в CSV…" and "Экспорт в Excel…": the rows shown, for the period chosen, to a file
+    // the user picks.
+    void exportShown(ExportFormat format);
 
 protected:
     void start() override;

@@ -109,9 +109,9 @@ void ReportWindow::fitFirstColumn()
     m_grid->setColumnWidth(Name, qMax(0, width() - kFirstColumnMargin + extra));
 }
 
-void ReportWindow::exportCsv()
+void ReportWindow::exportShown(ExportFormat format)
 {
-    exportGrid(this, *m_columns, m_grid);
+    exportGrid(this, *m_columns, m_grid, format);
 }
 
 } // namespace entries

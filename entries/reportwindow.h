@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gridexport.h"
+
 #include "widgets/childwindow.h"
 
 class QComboBox;
@@ -26,8 +28,9 @@ public:
     explicit ReportWindow(ledger::Session &session, QWidget *parent = nullptr);
 
     QTableView *grid() const { return m_grid; }
-    // "Экспорт в CSV…": the rows shown, for the period chosen, to a file the user picks.
-    void exportCsv();
+    // "Экспорт в CSV…" and "Экспорт в Excel…": the rows shown, for the period chosen, to a file
+    // the user picks.
+    void exportShown(ExportFormat format);
 
 protected:
     void start() override;

@@ -23,8 +23,12 @@ packages=(
     libzstd-dev
     # the bank's rates over HTTPS, and the old Jet ledgers
     libcurl4-openssl-dev ca-certificates mdbtools-dev
+    # spreadsheet export of typed cells (.xlsx)
+    libxlsxwriter-dev
     # tests: a font, PDF pages of a printed chart, certificates of a loopback TLS server
     fonts-dejavu-core poppler-utils openssl
+    # tests: reading the exported Excel workbooks back
+    python3-openpyxl
     # end-to-end journeys: a real X server with a Russian keyboard beside the US one, real key
     # and mouse events, screenshots, and Xlib for the journeys' own look at the windows
     xvfb xauth x11-xkb-utils xdotool x11-utils imagemagick libx11-dev

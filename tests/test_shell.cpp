@@ -3,6 +3,7 @@
 #include "support/guisupport.h"
 #include "support/testsupport.h"
 
+#include "widgets/dialogs.h"
 #include "app/aboutwindow.h"
 #include "app/mainwindow.h"
 #include "app/qttranslation.h"
@@ -592,6 +593,64 @@ private slots:
         QVERIFY(program.window().session().isOpen());
         QCOMPARE(program.window().session().connection().path(), elsewhere);
         QCOMPARE(log.texts(), QStringList());
+    }
+
+    void dropDownsAndMenuCommandsHaveKeys_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("database") << "ToolButton1" << QKeySequence(Qt::Key_F2) << "PopupMenu1";
+        QTest::newRow("charts") << "ToolButton5" << QKeySequence(Qt::Key_F3) << "PopupMenu3";
+        QTest::newRow("calculator") << "ToolButton16" << QKeySequence(Qt::Key_F4) << "PopupMenu4";
+        QTest::newRow("help") << "ToolButton13" << QKeySequence(Qt::CTRL | Qt::Key_F1) << "PopupMenu2";
+    }
+
+    void dropDownsAndMenuCommandsHaveKeys()
+    {
+        QFETCH(QString, button);
+        QFETCH(QKeySequence, key);
+        QFETCH(QString, menu);
+        Program program;
+        QWidget *w = &program.window();
+        // The hint names the key, which opens the menu as the arrow does.
+        QVERIFY2(find<QToolButton>(w, button)->toolTip().endsWith("(меню: " + key.toString(QKeySequence::NativeText) + ")"),
+                 qPrintable(find<QToolButton>(w, button)->toolTip()));
+        const auto *opening = find<QAction>(w, button + "Menu");
+        QCOMPARE(opening->shortcut(), key);
+        QVERIFY(w->actions().contains(opening));
+        // Each item of the menu shows a key of its own, no two alike in the window.
+        QSet<QKeySequence> keys;
+        for (const QAction *action : w->findChildren<QAction *>()) {
+            if (!action->shortcut().isEmpty())
+                QVERIFY2(!keys.contains(action->shortcut()), qPrintable(action->objectName()));
+            keys.insert(action->shortcut());
+        }
+        for (const QAction *item : find<QMenu>(w, menu)->actions())
+            QVERIFY2(item->isSeparator() || !item->shortcut().isEmpty(), qPrintable(item->text()));
+    }
+
+    void theCreateDialogOpensInItsFileField()
+    {
+        Program program;
+        QWidget *w = &program.window();
+        ui::setFileHandler([](const ui::FileRequest &) { return QString(); });
+        QStringList focused;
+        for (int time = 0; time < 2; ++time) {
+            whenShown("TForm10", [&focused](QWidget *dialog) {
+                focused << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+                // The first time the user clicks "..." before leaving.
+                if (focused.size() == 1)
+                    QTest::mouseClick(find<QPushButton>(dialog, "Button1"), Qt::LeftButton);
+                static_cast<QDialog *>(dialog)->reject();
+            });
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w, kEventBound));
+            QTest::keySequence(w, QKeySequence(Qt::CTRL | Qt::Key_N));
+            QVERIFY(!missedDialog());
+        }
+        ui::setFileHandler({});
+        QCOMPARE(focused, QStringList({"Edit2", "Edit2"})); // the file field
     }
 
     void toolbarAndPanelAreComplete()

@@ -4,6 +4,7 @@
 #include "seam.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QProgressDialog>
 #include <QPrinter>
@@ -33,6 +34,10 @@ QStringList runFileDialog(const FileRequest &request, bool several)
     dialog.setOption(QFileDialog::HideNameFilterDetails, request.hidePattern);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.suggested.isEmpty()) {
+        dialog.setDirectory(QFileInfo(request.suggested).absolutePath());
+        dialog.selectFile(QFileInfo(request.suggested).fileName());
+    }
     // Replacing a file is refused later anyway; the question would only mislead.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted)

@@ -19,6 +19,7 @@ struct FileRequest
     QString filter;        // "Файлы базы данных (*.tor)"
     QString defaultSuffix; // "tor"
     bool hidePattern = false; // the filter shows its name alone, "Файлы базы данных"
+    QString suggested = {};   // the folder to open in and the file name to offer, as one path
 };
 
 // The chosen path, or an empty text when the user cancelled.

@@ -51,6 +51,14 @@ CreateLedgerDialog::CreateLedgerDialog(QWidget *parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void CreateLedgerDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Each time in the file field, not on the button clicked the time before: a typed path
+    // goes where it belongs and Enter does not press "...".
+    m_file->setFocus(Qt::OtherFocusReason);
+}
+
 QString CreateLedgerDialog::filePath() const
 {
     return m_file->text();

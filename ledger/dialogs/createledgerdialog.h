@@ -27,6 +27,9 @@ public:
     // What start-up puts in when no ledger is found.
     void prefill(const QString &file, const QString &description);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void browse();
     void create();
