@@ -25,8 +25,8 @@
 #include "entries/journalwindow.h"
 #include "entries/reportwindow.h"
 #include "ledger/bookkeeping.h"
-#include "ledger/dialogs/createledgerdialog.h"
-#include "ledger/dialogs/passwordprompt.h"
+#include "dialogs/createledgerdialog.h"
+#include "dialogs/passwordprompt.h"
 #include "ledger/error.h"
 #include "ledger/paths.h"
 #include "ledger/regional.h"
@@ -227,9 +227,9 @@ void MainWindow::createDialogs()
     createEntryDialogs();
     m_settings = new SettingsDialog(m_store, m_session, this);
     m_about = new AboutWindow(this);
-    m_password = new ledger::PasswordPrompt(this);
+    m_password = new dialogs::PasswordPrompt(this);
     m_opener->setPasswordPrompt(m_password);
-    m_create = new ledger::CreateLedgerDialog(this);
+    m_create = new dialogs::CreateLedgerDialog(this);
     m_create->setCreator([this] { NewDB(); });
     createToolDialogs();
 

@@ -20,10 +20,13 @@ class QMdiSubWindow;
 class QVBoxLayout;
 
 namespace ledger {
-class CreateLedgerDialog;
 struct LedgerHeader;
+}
+
+namespace dialogs {
+class CreateLedgerDialog;
 class PasswordPrompt;
-} // namespace ledger
+} // namespace dialogs
 
 namespace app {
 
@@ -136,8 +139,8 @@ private:
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;
     AboutWindow *m_about = nullptr;
-    ledger::PasswordPrompt *m_password = nullptr;
-    ledger::CreateLedgerDialog *m_create = nullptr;
+    dialogs::PasswordPrompt *m_password = nullptr;
+    dialogs::CreateLedgerDialog *m_create = nullptr;
     std::function<void()> m_showExpense;
     std::function<void()> m_showIncome;
     std::function<void()> m_showCredit;

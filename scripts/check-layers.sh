@@ -17,7 +17,7 @@ ledger/jet      1  the old-format import: no widgets
 rates           1  the bank rates: no widgets
 imports         1  receipts and statements read, marked and written: no widgets
 widgets         2  what every window shares (boxes, the guard, dialog pieces)
-ledger/dialogs  3  the password prompt and the create-ledger dialog
+dialogs         3  the password prompt and the create-ledger dialog
 entries         4  the windows of the program
 charts          4
 tools           4

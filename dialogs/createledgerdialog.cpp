@@ -4,7 +4,7 @@
 #include "widgets/dialogs.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
-#include "ledger/dialogs/ledgerfields.h"
+#include "dialogs/ledgerfields.h"
 #include "ledger/paths.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace ledger {
+namespace dialogs {
 
 namespace {
 const ui::Header kHeader{QStringLiteral("create-db"), QStringLiteral("Создание базы данных"),
@@ -78,7 +78,7 @@ void CreateLedgerDialog::browse()
     const QString chosen = ui::chooseFile(
         {this, true, QStringLiteral("Файлы базы данных (*.tor)"), QStringLiteral("tor")});
     if (!chosen.isEmpty())
-        m_file->setText(paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
+        m_file->setText(ledger::paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
 }
 
 void CreateLedgerDialog::create()
@@ -88,4 +88,4 @@ void CreateLedgerDialog::create()
     accept();
 }
 
-} // namespace ledger
+} // namespace dialogs
