@@ -243,16 +243,13 @@ void MainWindow::createEntryDialogs()
     auto *income = new entries::IncomeDialog(m_session, this);
     m_showExpense = [expense] { expense->showForAdding(); };
     m_showIncome = [income] { income->exec(); };
+    // The journal edits expense batches in the one expense dialog.
+    m_children->add(Child::Journal, [this, expense] { return new entries::JournalWindow(m_session, expense); });
 }
 
 void MainWindow::registerEntryWindows()
 {
-    // The journal edits expense batches in the one expense dialog.
-    auto *expense = findChild<entries::ExpenseDialog *>(QStringLiteral("TForm5"), Qt::FindDirectChildrenOnly);
-    m_children->add(Child::Journal, QStringLiteral("Журнал расхода/дохода"),
-                    [this, expense] { return new entries::JournalWindow(m_session, expense); });
-    m_children->add(Child::Report, QStringLiteral("Отчёт расходов/доходов"),
-                    [this] { return new entries::ReportWindow(m_session); });
+    m_children->add(Child::Report, [this] { return new entries::ReportWindow(m_session); });
 }
 
 void MainWindow::createToolDialogs()
@@ -265,14 +262,10 @@ void MainWindow::createToolDialogs()
 
 void MainWindow::registerChartWindows()
 {
-    m_children->add(Child::IncomeExpenseChart, QStringLiteral("График расхода и дохода"),
-                    [this] { return new charts::IncomeExpenseChart(m_session); });
-    m_children->add(Child::TopChart, QStringLiteral("График TOP расходов"),
-                    [this] { return new charts::TopExpensesChart(m_session); });
-    m_children->add(Child::RatesChart, QStringLiteral("График изменения курса валют"),
-                    [this] { return new charts::RatesChart(m_session); });
-    m_children->add(Child::PriceHistory, charts::PriceHistoryChart::kCaption,
-                    [this] { return new charts::PriceHistoryChart(m_session); });
+    m_children->add(Child::IncomeExpenseChart, [this] { return new charts::IncomeExpenseChart(m_session); });
+    m_children->add(Child::TopChart, [this] { return new charts::TopExpensesChart(m_session); });
+    m_children->add(Child::RatesChart, [this] { return new charts::RatesChart(m_session); });
+    m_children->add(Child::PriceHistory, [this] { return new charts::PriceHistoryChart(m_session); });
 }
 
 void MainWindow::restoreGeometryFromStore()
@@ -497,9 +490,9 @@ void MainWindow::showRates(rates::RateKeeper::Outcome outcome)
         m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }
 
-QMdiSubWindow *MainWindow::findChildWindow(const QString &caption) const
+QMdiSubWindow *MainWindow::findChildWindow(Child kind) const
 {
-    return m_children->find(caption);
+    return m_children->find(kind);
 }
 
 QMdiSubWindow *MainWindow::openChild(Child kind)

@@ -68,11 +68,11 @@ public:
     // meanwhile, and the status bar says so.
     void GetValuts();
 
-    // The window of a kind, created when none with its caption is open; an open one is left
-    // as it is. Returns the window that is open afterwards (nullptr when the kind is not
-    // available).
+    // The window of a kind, created when none is open; an open one is left as it is.
+    // Returns the window that is open afterwards (nullptr when the kind is not available).
     QMdiSubWindow *openChild(Child kind);
-    QMdiSubWindow *findChildWindow(const QString &caption) const;
+    // The open window of a kind, or nullptr.
+    QMdiSubWindow *findChildWindow(Child kind) const;
 
     // The start-up step: open the ledger named in the settings, or offer to create one.
     void startUp();

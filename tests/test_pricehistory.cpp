@@ -97,7 +97,7 @@ T *open(Program &program)
     if (!command)
         return nullptr;
     command->trigger();
-    auto *window = qobject_cast<T *>(program.window().findChildWindow(charts::PriceHistoryChart::kCaption));
+    auto *window = qobject_cast<T *>(program.window().findChildWindow(app::ChildKind::PriceHistory));
     if (window && !QTest::qWaitFor([window] { return window->isStarted(); }, 15000))
         qWarning("the price history did not start");
     return window;
@@ -306,7 +306,7 @@ private slots:
         QVERIFY(command->isEnabled());
         QTest::keyClick(&program.window(), Qt::Key_H, Qt::ControlModifier);
         auto *window = qobject_cast<charts::PriceHistoryChart *>(
-            program.window().findChildWindow(QStringLiteral("История цен")));
+            program.window().findChildWindow(app::ChildKind::PriceHistory));
         QVERIFY(window);
         QVERIFY(QTest::qWaitFor([window] { return window->isStarted(); }, 15000));
         QCOMPARE(window->objectName(), QStringLiteral("TForm14"));
@@ -328,7 +328,7 @@ private slots:
                                                "+19,17\u00a0%", "5"}));
         // Opening another ledger closes it.
         program.window().LoadDB(data.path);
-        QVERIFY(!program.window().findChildWindow(QStringLiteral("История цен")));
+        QVERIFY(!program.window().findChildWindow(app::ChildKind::PriceHistory));
         QCOMPARE(log.texts(), QStringList());
     }
 
