@@ -9,6 +9,7 @@
 #include "charts/plot.h"
 #include "charts/pricehistorychart.h"
 #include "ledger/database.h"
+#include "ledger/reads.h"
 #include "ledger/regional.h"
 #include "ledger/schema.h"
 
@@ -495,7 +496,7 @@ private slots:
         RawFile raw(ws.newLedger());
         for (const bool whole : {true, false}) {
             const QString plan = raw.rows(QStringLiteral("EXPLAIN QUERY PLAN ")
-                                          + QString(charts::priceHistoryStatement(whole)).replace("?", "'Чай'"))
+                                          + QString(ledger::reads::priceHistory(whole)).replace("?", "'Чай'"))
                                      .join('\n');
             QVERIFY2(plan.contains("USING COVERING INDEX Rashod_item (names=?"), qPrintable(plan));
             QVERIFY2(!plan.contains("TEMP B-TREE"), qPrintable(plan));
