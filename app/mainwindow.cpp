@@ -52,6 +52,9 @@ namespace app {
 
 namespace {
 
+// The frame's smallest size (its size when the settings hold none is the store's).
+constexpr QSize kMinimumSize(412, 500);
+
 QFrame *line(QWidget *parent, int height = 1)
 {
     QFrame *frame = ui::horizontalLine(parent);
@@ -71,7 +74,7 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     setObjectName(QStringLiteral("TaForm"));
     setWindowTitle(QStringLiteral("VelTor"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
-    setMinimumSize(412, 500);
+    setMinimumSize(kMinimumSize);
 
     buildCentralWidget();
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
@@ -160,7 +163,8 @@ void MainWindow::buildHeader(QWidget *parent, QVBoxLayout *layout)
     picture->setFixedSize(89, 86);
 
     QLabel *name = bandText(band, "Label7", kProductName, 18);
-    QLabel *version = bandText(band, "Label3", QStringLiteral("1.8"), 8);
+    // The band shows the major and minor number of the build's version.
+    QLabel *version = bandText(band, "Label3", QStringLiteral(VELTOR_VERSION).section(QLatin1Char('.'), 0, 1), 8);
     QLabel *purpose = bandText(band, "Label8", kProductPurpose, 10);
 
     auto *title = new QHBoxLayout;
@@ -274,7 +278,7 @@ void MainWindow::restoreGeometryFromStore()
     if (geometry.maximized)
         setWindowState(Qt::WindowMaximized);
     else
-        resize(qMax(412, geometry.width), qMax(500, geometry.height));
+        resize(qMax(kMinimumSize.width(), geometry.width), qMax(kMinimumSize.height(), geometry.height));
 }
 
 void MainWindow::showEvent(QShowEvent *event)
