@@ -12,29 +12,29 @@ ChildWindows::ChildWindows(QMdiArea &area)
 {
 }
 
-void ChildWindows::add(ChildKind kind, const QString &caption, Factory factory)
+void ChildWindows::add(ChildKind kind, Factory factory)
 {
-    m_kinds[kind] = {caption, std::move(factory)};
+    m_kinds[kind].factory = std::move(factory);
 }
 
-QMdiSubWindow *ChildWindows::find(const QString &caption) const
+QMdiSubWindow *ChildWindows::find(ChildKind kind) const
 {
-    for (QMdiSubWindow *window : m_area.subWindowList()) {
-        // A window already closed waits for its deletion; it no longer counts.
-        if (window->windowTitle() == caption && window->isVisible())
-            return window;
-    }
-    return nullptr;
+    const auto known = m_kinds.constFind(kind);
+    if (known == m_kinds.cend() || !known->window)
+        return nullptr;
+    // A window already closed waits for its deletion; it no longer counts.
+    return known->window->isVisible() ? known->window.data() : nullptr;
 }
 
 QMdiSubWindow *ChildWindows::open(ChildKind kind)
 {
-    const Kind known = m_kinds.value(kind);
-    if (QMdiSubWindow *open = find(known.caption))
+    if (QMdiSubWindow *open = find(kind))
         return open;
+    Kind &known = m_kinds[kind];
     if (!known.factory)
         return nullptr;
     ui::ChildWindow *window = known.factory();
+    known.window = window;
     m_area.addSubWindow(window);
     window->show();
     return window;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QMap>
-#include <QString>
+#include <QPointer>
 
 #include <functional>
 
@@ -17,9 +17,9 @@ namespace app {
 // The kinds of window the main window's MDI area holds, one of each at a time.
 enum class ChildKind { Journal, Report, IncomeExpenseChart, TopChart, RatesChart, PriceHistory };
 
-// The register of the MDI area's child windows: the caption and the factory of each kind, which
-// one is open, and closing them all. A kind is known by its caption, as the windows have no
-// other name a user could tell apart.
+// The register of the MDI area's child windows: the factory of each kind, the window of each
+// kind that is open, and closing them all. A window is known by its kind, never by its
+// caption: the caption is the window's own text and may change freely.
 class ChildWindows
 {
 public:
@@ -27,11 +27,12 @@ public:
 
     explicit ChildWindows(QMdiArea &area);
 
-    void add(ChildKind kind, const QString &caption, Factory factory);
-    // The window of a kind, created when none with its caption is open; an open one is left
-    // as it is. nullptr when the kind has no factory.
+    void add(ChildKind kind, Factory factory);
+    // The window of a kind, created when none is open; an open one is left as it is.
+    // nullptr when the kind has no factory.
     QMdiSubWindow *open(ChildKind kind);
-    QMdiSubWindow *find(const QString &caption) const;
+    // The open window of a kind, or nullptr.
+    QMdiSubWindow *find(ChildKind kind) const;
     // Asks every window to close, as the user would.
     void closeAll();
     // Deletes every window at once, for when what they read is about to go.
@@ -40,8 +41,8 @@ public:
 private:
     struct Kind
     {
-        QString caption;
         Factory factory;
+        QPointer<ui::ChildWindow> window;
     };
 
     QMdiArea &m_area;

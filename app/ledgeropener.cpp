@@ -6,7 +6,7 @@
 #include "widgets/dialogs.h"
 #include "widgets/messages.h"
 #include "ledger/database.h"
-#include "ledger/dialogs/passwordprompt.h"
+#include "dialogs/passwordprompt.h"
 #include "ledger/error.h"
 #include "ledger/jet/jet.h"
 #include "ledger/session.h"

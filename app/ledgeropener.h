@@ -11,9 +11,12 @@ class QWidget;
 
 namespace ledger {
 class ConnectionError;
-class PasswordPrompt;
 class Session;
 } // namespace ledger
+
+namespace dialogs {
+class PasswordPrompt;
+}
 
 namespace app {
 
@@ -29,7 +32,7 @@ public:
     // to nothing, before any message about it.
     LedgerOpener(QWidget &window, ledger::Session &session, BackupCommands &backups, std::function<void()> noLedger);
 
-    void setPasswordPrompt(ledger::PasswordPrompt *prompt) { m_password = prompt; }
+    void setPasswordPrompt(dialogs::PasswordPrompt *prompt) { m_password = prompt; }
 
     // Attaches the ledger at `path` to the session and returns its header. Nothing when the
     // user declines the conversion, the file cannot be connected to (after the message) or
@@ -52,7 +55,7 @@ private:
     ledger::Session &m_session;
     BackupCommands &m_backups;
     std::function<void()> m_noLedger;
-    ledger::PasswordPrompt *m_password = nullptr;
+    dialogs::PasswordPrompt *m_password = nullptr;
     QString m_failed;
 };
 

@@ -26,8 +26,8 @@
 #include "entries/journalwindow.h"
 #include "entries/reportwindow.h"
 #include "ledger/bookkeeping.h"
-#include "ledger/dialogs/createledgerdialog.h"
-#include "ledger/dialogs/passwordprompt.h"
+#include "dialogs/createledgerdialog.h"
+#include "dialogs/passwordprompt.h"
 #include "ledger/error.h"
 #include "ledger/paths.h"
 #include "ledger/regional.h"
@@ -53,6 +53,9 @@ namespace app {
 
 namespace {
 
+// The frame's smallest size (its size when the settings hold none is the store's).
+constexpr QSize kMinimumSize(412, 500);
+
 QFrame *line(QWidget *parent, int height = 1)
 {
     QFrame *frame = ui::horizontalLine(parent);
@@ -74,7 +77,7 @@ MainWindow::MainWindow(SettingsStore &store, QWidget *parent)
     setObjectName(QStringLiteral("TaForm"));
     setWindowTitle(QStringLiteral("VelTor"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
-    setMinimumSize(412, 500);
+    setMinimumSize(kMinimumSize);
 
     buildCentralWidget();
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
@@ -165,7 +168,8 @@ void MainWindow::buildHeader(QWidget *parent, QVBoxLayout *layout)
     picture->setFixedSize(89, 86);
 
     QLabel *name = bandText(band, "Label7", kProductName, 18);
-    QLabel *version = bandText(band, "Label3", QStringLiteral("1.8"), 8);
+    // The band shows the major and minor number of the build's version.
+    QLabel *version = bandText(band, "Label3", QStringLiteral(VELTOR_VERSION).section(QLatin1Char('.'), 0, 1), 8);
     QLabel *purpose = bandText(band, "Label8", kProductPurpose, 10);
 
     auto *title = new QHBoxLayout;
@@ -236,9 +240,9 @@ void MainWindow::createDialogs()
     createEntryDialogs();
     m_settings = new SettingsDialog(m_store, m_session, this);
     m_about = new AboutWindow(this);
-    m_password = new ledger::PasswordPrompt(this);
+    m_password = new dialogs::PasswordPrompt(this);
     m_opener->setPasswordPrompt(m_password);
-    m_create = new ledger::CreateLedgerDialog(this);
+    m_create = new dialogs::CreateLedgerDialog(this);
     m_create->setCreator([this] { NewDB(); });
     createToolDialogs();
 
@@ -252,16 +256,13 @@ void MainWindow::createEntryDialogs()
     auto *income = new entries::IncomeDialog(m_session, this);
     m_showExpense = [expense] { expense->showForAdding(); };
     m_showIncome = [income] { income->exec(); };
+    // The journal edits expense batches in the one expense dialog.
+    m_children->add(Child::Journal, [this, expense] { return new entries::JournalWindow(m_session, expense); });
 }
 
 void MainWindow::registerEntryWindows()
 {
-    // The journal edits expense batches in the one expense dialog.
-    auto *expense = findChild<entries::ExpenseDialog *>(QStringLiteral("TForm5"), Qt::FindDirectChildrenOnly);
-    m_children->add(Child::Journal, QStringLiteral("Журнал расхода/дохода"),
-                    [this, expense] { return new entries::JournalWindow(m_session, expense); });
-    m_children->add(Child::Report, QStringLiteral("Отчёт расходов/доходов"),
-                    [this] { return new entries::ReportWindow(m_session); });
+    m_children->add(Child::Report, [this] { return new entries::ReportWindow(m_session); });
 }
 
 void MainWindow::createToolDialogs()
@@ -274,14 +275,10 @@ void MainWindow::createToolDialogs()
 
 void MainWindow::registerChartWindows()
 {
-    m_children->add(Child::IncomeExpenseChart, QStringLiteral("График расхода и дохода"),
-                    [this] { return new charts::IncomeExpenseChart(m_session); });
-    m_children->add(Child::TopChart, QStringLiteral("График TOP расходов"),
-                    [this] { return new charts::TopExpensesChart(m_session); });
-    m_children->add(Child::RatesChart, QStringLiteral("График изменения курса валют"),
-                    [this] { return new charts::RatesChart(m_session); });
-    m_children->add(Child::PriceHistory, charts::PriceHistoryChart::kCaption,
-                    [this] { return new charts::PriceHistoryChart(m_session); });
+    m_children->add(Child::IncomeExpenseChart, [this] { return new charts::IncomeExpenseChart(m_session); });
+    m_children->add(Child::TopChart, [this] { return new charts::TopExpensesChart(m_session); });
+    m_children->add(Child::RatesChart, [this] { return new charts::RatesChart(m_session); });
+    m_children->add(Child::PriceHistory, [this] { return new charts::PriceHistoryChart(m_session); });
 }
 
 void MainWindow::restoreGeometryFromStore()
@@ -290,7 +287,7 @@ void MainWindow::restoreGeometryFromStore()
     if (geometry.maximized)
         setWindowState(Qt::WindowMaximized);
     else
-        resize(qMax(412, geometry.width), qMax(500, geometry.height));
+        resize(qMax(kMinimumSize.width(), geometry.width), qMax(kMinimumSize.height(), geometry.height));
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -516,9 +513,9 @@ void MainWindow::showRates(rates::RateKeeper::Outcome outcome)
         m_panel->setRates(m_rates.dollarText(), m_rates.euroText(), m_rates.poundText(), m_rates.dateText());
 }
 
-QMdiSubWindow *MainWindow::findChildWindow(const QString &caption) const
+QMdiSubWindow *MainWindow::findChildWindow(Child kind) const
 {
-    return m_children->find(caption);
+    return m_children->find(kind);
 }
 
 QMdiSubWindow *MainWindow::openChild(Child kind)

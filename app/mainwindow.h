@@ -21,10 +21,13 @@ class QMdiSubWindow;
 class QVBoxLayout;
 
 namespace ledger {
-class CreateLedgerDialog;
 struct LedgerHeader;
+}
+
+namespace dialogs {
+class CreateLedgerDialog;
 class PasswordPrompt;
-} // namespace ledger
+} // namespace dialogs
 
 namespace app {
 
@@ -66,11 +69,11 @@ public:
     // meanwhile, and the status bar says so.
     void GetValuts();
 
-    // The window of a kind, created when none with its caption is open; an open one is left
-    // as it is. Returns the window that is open afterwards (nullptr when the kind is not
-    // available).
+    // The window of a kind, created when none is open; an open one is left as it is.
+    // Returns the window that is open afterwards (nullptr when the kind is not available).
     QMdiSubWindow *openChild(Child kind);
-    QMdiSubWindow *findChildWindow(const QString &caption) const;
+    // The open window of a kind, or nullptr.
+    QMdiSubWindow *findChildWindow(Child kind) const;
 
     // The start-up step: open the ledger named in the settings, or offer to create one.
     void startUp();
@@ -140,8 +143,8 @@ private:
     // The dialogs, made once and only hidden between uses.
     SettingsDialog *m_settings = nullptr;
     AboutWindow *m_about = nullptr;
-    ledger::PasswordPrompt *m_password = nullptr;
-    ledger::CreateLedgerDialog *m_create = nullptr;
+    dialogs::PasswordPrompt *m_password = nullptr;
+    dialogs::CreateLedgerDialog *m_create = nullptr;
     std::function<void()> m_showExpense;
     std::function<void()> m_showIncome;
     std::function<void()> m_showCredit;

@@ -7,7 +7,7 @@
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
 #include "ledger/bookkeeping.h"
-#include "ledger/dialogs/ledgerfields.h"
+#include "dialogs/ledgerfields.h"
 #include "ledger/paths.h"
 #include "ledger/session.h"
 
@@ -89,7 +89,7 @@ SettingsDialog::SettingsDialog(SettingsStore &store, ledger::Session &session, Q
     ui::keepSmallText(this);
     QVBoxLayout *body = ui::frameDialog(this, kHeader, {QMargins(), 4, QMargins(10, 4, 10, 8)}).body;
 
-    const ledger::LedgerFields fields = ledger::makeLedgerFields(this, true);
+    const dialogs::LedgerFields fields = dialogs::makeLedgerFields(this, true);
     m_file = fields.file;
     m_password = fields.password;
     m_description = fields.description;

@@ -194,7 +194,7 @@ void WindowTimes::openLedger()
     m_report("open_first_of_day", median(firsts), "ms");
     m_report("load_db", medianOf(m_runs, [&] {
         m_window->LoadDB(m_path);
-        QMdiSubWindow *journal = m_window->findChildWindow(entries::JournalWindow::kCaption);
+        QMdiSubWindow *journal = m_window->findChildWindow(app::ChildKind::Journal);
         waitStarted(journal);
         paint(journal);
     }), "ms");

@@ -4,6 +4,7 @@
 #include "ledger/dataset.h"
 #include "ledger/error.h"
 #include "ledger/regional.h"
+#include "ledger/reads.h"
 #include "ledger/schema.h"
 #include "ledger/uint128.h"
 
@@ -198,12 +199,10 @@ SeriesTable readSeries(ledger::Dataset &dataset, const QStringList &valueFields,
     const SeriesColumns columns = seriesColumns(dataset, valueFields, labelField);
     // Row by row through the dataset's blocks would read the view in many pieces; one
     // forward pass straight from the engine reads a long ledger in one go.
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.stored.join(QStringLiteral(", ")), dataset.source());
+    const QString sql = ledger::reads::viewColumns(dataset.source(), columns.stored, limit >= 0);
     QVariantList params;
-    if (limit >= 0) {
-        sql += QStringLiteral(" LIMIT ?");
+    if (limit >= 0)
         params << limit;
-    }
     SeriesCollector collector(columns, keepAmounts);
     dataset.connection()->forEachRow(sql, params, [&collector](const ledger::StoredRow &row) {
         collector.add(row);
@@ -388,21 +387,10 @@ QVector<QVector<QPointF>> visiblePoints(const QVector<double> &values, double fr
     return reducedRuns(int(values.size()), from, to, columns, valuesOf, columnOf);
 }
 
-QString priceHistoryStatement(bool wholePeriod)
-{
-    // Served by the index on (names, dates, id, price) alone: the item's lines are found by
-    // name and come in date order, and within a date in entry order, without a sort.
-    QString sql = QStringLiteral("SELECT dates, price FROM Rashod WHERE names = ? AND dates IS NOT NULL"
-                                 " AND price IS NOT NULL");
-    if (!wholePeriod)
-        sql += QStringLiteral(" AND ") + ledger::schema::currentMonthCondition(QStringLiteral("dates"));
-    return sql + QStringLiteral(" ORDER BY dates, id");
-}
-
 QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod)
 {
     QVector<PricePoint> points;
-    connection.forEachRow(priceHistoryStatement(wholePeriod), {item}, [&points](const ledger::StoredRow &row) {
+    connection.forEachRow(ledger::reads::priceHistory(wholePeriod), {item}, [&points](const ledger::StoredRow &row) {
         const qint64 when = dateKey(row.text(0));
         bool empty = false;
         const qint64 ticks = row.integer(1, &empty);
@@ -416,14 +404,8 @@ QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const
 
 QStringList readItemNames(const ledger::Connection &connection)
 {
-    // One step through the index per name rather than a walk over every line: a ledger of
-    // millions of lines has a few hundred names.
-    const QString sql = QStringLiteral(
-        "WITH RECURSIVE item(name) AS (SELECT min(names) FROM Rashod WHERE names > ''"
-        " UNION ALL SELECT (SELECT min(names) FROM Rashod WHERE names > item.name) FROM item"
-        " WHERE item.name IS NOT NULL) SELECT name FROM item WHERE name IS NOT NULL");
     QStringList names;
-    connection.forEachRow(sql, {}, [&names](const ledger::StoredRow &row) {
+    connection.forEachRow(ledger::reads::itemNames(), {}, [&names](const ledger::StoredRow &row) {
         names << QString::fromUtf8(row.text(0));
         return true;
     });
@@ -437,7 +419,7 @@ QStringList readItemNames(const ledger::Connection &connection)
 
 QString newestItemName(const ledger::Connection &connection)
 {
-    return connection.scalar(QStringLiteral("SELECT names FROM ListR WHERE names <> '' LIMIT 1")).toString();
+    return connection.scalar(ledger::reads::newestItemName()).toString();
 }
 
 PriceFigures priceFigures(const QVector<PricePoint> &points)

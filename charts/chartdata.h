@@ -127,8 +127,6 @@ struct PricePoint
 // order and, within one date, in the order they were entered; over the whole period or the
 // current month (the line's own date). Lines without a date or a price are left out.
 QVector<PricePoint> readPriceHistory(const ledger::Connection &connection, const QString &item, bool wholePeriod);
-// Its statement, with the item name as its one parameter.
-QString priceHistoryStatement(bool wholePeriod);
 
 // The item names of the expense lines, each once, empty ones left out, in the Russian
 // alphabetical order (a name and its capitalised twin side by side, both kept).

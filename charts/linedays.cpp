@@ -2,7 +2,7 @@
 
 #include "ledger/database.h"
 #include "ledger/money.h"
-#include "ledger/schema.h"
+#include "ledger/reads.h"
 
 #include <algorithm>
 #include <limits>
@@ -16,12 +16,6 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 double valueOf(qint64 ticks)
 {
     return ledger::Money::fromTicks(ticks).toDouble();
-}
-
-QString amount()
-{
-    // Spelled as the index spells it, so that the engine reads the index alone.
-    return ledger::schema::amountExpression(QStringLiteral("price"), QStringLiteral("counts"));
 }
 
 // A date as a statement's parameter: lines without one are found by NULL.
@@ -59,7 +53,7 @@ LineDays readLineDays(const ledger::Connection &connection)
 {
     LineDays result;
     SeriesTable &labels = result.labels;
-    connection.forEachRow(QStringLiteral("SELECT day, n, nulls, low, high FROM GrafDay ORDER BY day"), {},
+    connection.forEachRow(ledger::reads::lineDays(), {},
                           [&](const ledger::StoredRow &row) {
                               LineDay day;
                               const QByteArrayView text = row.text(0);
@@ -92,8 +86,7 @@ LedgerLineLookup::~LedgerLineLookup() = default;
 ledger::PreparedRead &LedgerLineLookup::dayLines()
 {
     if (!m_dayLines)
-        m_dayLines = std::make_unique<ledger::PreparedRead>(
-            m_connection, QStringLiteral("SELECT %1 FROM Rashod WHERE dates IS ? ORDER BY %1 LIMIT ? OFFSET ?").arg(amount()));
+        m_dayLines = std::make_unique<ledger::PreparedRead>(m_connection, ledger::reads::dayLineAmounts());
     return *m_dayLines;
 }
 
@@ -139,8 +132,7 @@ int LedgerLineLookup::countBelow(const LineDay &day, qint64 ticks)
 {
     int count = 0;
     if (!m_below)
-        m_below = std::make_unique<ledger::PreparedRead>(
-            m_connection, QStringLiteral("SELECT count(*) FROM Rashod WHERE dates IS ? AND %1 < ?").arg(amount()));
+        m_below = std::make_unique<ledger::PreparedRead>(m_connection, ledger::reads::dayLinesBelow());
     m_below->forEachRow({dateParameter(day), ticks}, [&count](const ledger::StoredRow &row) {
             count = int(row.integer(0));
             return false;

@@ -200,13 +200,10 @@ void ExpenseDialog::LineFields::clearForNext()
     counts->setText(QStringLiteral("1"));
 }
 
-bool ExpenseDialog::isEditing() const
-{
-    return windowTitle().contains(QStringLiteral("Изменить"));
-}
-
 void ExpenseDialog::showForAdding()
 {
+    m_mode = Mode::Adding;
+    m_editedId = 0;
     setWindowTitle(kAddCaption);
     m_loaded.clear();
     reset();
@@ -217,8 +214,9 @@ void ExpenseDialog::showForEditing(qint64 journalId)
 {
     // Read first: a batch that cannot be read must not be offered for replacing.
     QVector<Line> lines = readBatch(journalId);
-    setWindowTitle(kEditCaption);
+    m_mode = Mode::Editing;
     m_editedId = journalId;
+    setWindowTitle(kEditCaption);
     m_loaded = std::move(lines);
     reset();
     exec();

@@ -19,9 +19,9 @@ namespace entries {
 
 // The expense dialog (TForm5): one purchase batch of any number of lines, written on OK as a
 // journal row "Расход" with the batch total and one expense line per line. The same dialog
-// replaces an existing batch; the mode is carried by the caption ("Изменить" in it means
-// editing). Made once and opened again for every entry; every opening starts afresh, while
-// a dialog shown again after being minimized keeps what was typed.
+// replaces an existing batch (its caption then reads "Изменить запись расхода"). Made once
+// and opened again for every entry; every opening starts afresh, while a dialog shown again
+// after being minimized keeps what was typed.
 class ExpenseDialog : public QDialog
 {
     Q_OBJECT
@@ -35,7 +35,8 @@ public:
     // modally. A batch that cannot be read raises before the dialog shows.
     void showForEditing(qint64 journalId);
 
-    bool isEditing() const;
+    bool isEditing() const { return m_mode == Mode::Editing; }
+    // The journal row of the batch being edited; 0 while adding.
     qint64 editedId() const { return m_editedId; }
 
 protected:
@@ -76,7 +77,10 @@ private:
     void write();
     QVector<Line> readBatch(qint64 journalId) const;
 
+    enum class Mode { Adding, Editing };
+
     ledger::Session &m_session;
+    Mode m_mode = Mode::Adding;
     qint64 m_editedId = 0;
     QVector<Line> m_loaded;
     QVector<Line> m_lines;

@@ -3,6 +3,7 @@
 #include "expensedialog.h"
 #include "gridcolumns.h"
 #include "gridexport.h"
+#include "gridwindow.h"
 #include "highlightdelegate.h"
 
 #include "widgets/guard.h"
@@ -17,51 +18,36 @@
 #include <QLabel>
 #include <QTableView>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 namespace entries {
 
 namespace {
+constexpr QSize kSize(454, 374);
 constexpr int kFirstColumnMargin = 303;
-}
+} // namespace
 
 JournalWindow::JournalWindow(ledger::Session &session, ExpenseDialog *expenses, QWidget *parent)
-    : ui::ChildWindow(kCaption, QStringLiteral("TForm2"), QSize(454, 374), QPoint(10, 10), parent)
+    : ui::ChildWindow(kCaption, QStringLiteral("TForm2"), kSize, QPoint(10, 10), parent)
     , m_session(session)
     , m_expenses(expenses)
 {
     setWindowIcon(ui::icon(QStringLiteral("window-journal")));
-    auto *content = new QWidget(this);
-    QToolBar *toolBar = ui::windowToolBar(content);
+    QToolBar *toolBar = gridWindowToolBar(this);
     m_period = ui::addPeriodBox(toolBar, 1);
     toolBar->addSeparator();
-    ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать журнала"));
 
-    m_grid = new LedgerGrid(content);
-    m_grid->setObjectName(QStringLiteral("Tov"));
-    ui::nameForAccessibility(m_grid, QStringLiteral("Журнал"));
     m_columns = new GridColumns(
         session.journal(),
-        {{QStringLiteral("names"), QStringLiteral(" Тип записи"), 454 - kFirstColumnMargin},
+        {{QStringLiteral("names"), QStringLiteral(" Тип записи"), kSize.width() - kFirstColumnMargin},
          {QStringLiteral("suma"), QStringLiteral("Сумма"), 100, Qt::AlignRight | Qt::AlignVCenter,
           Qt::AlignRight | Qt::AlignVCenter},
          {QStringLiteral("dates"), QStringLiteral("Дата"), 90, Qt::AlignCenter, Qt::AlignCenter},
          {QStringLiteral("ti"), QStringLiteral("Время"), 80, Qt::AlignCenter, Qt::AlignCenter}},
         this);
-    m_grid->setModel(m_columns);
-    setUpGrid(m_grid);
-    m_columns->applyWidths(m_grid);
-    addExportMenu(this, m_grid, *m_columns);
+    m_grid = addGridUnder(this, toolBar, m_columns, QStringLiteral("Журнал"));
     m_delegate = new IncomeHighlightDelegate(session, m_grid);
     m_grid->setItemDelegate(m_delegate);
     m_grid->installEventFilter(this);
-
-    auto *layout = new QVBoxLayout(content);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(toolBar);
-    layout->addWidget(m_grid, 1);
-    setWidget(content);
     setFocusProxy(m_grid);
 
     // After every reopening the grid stands on the first row, as the dataset does.

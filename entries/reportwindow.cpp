@@ -2,6 +2,7 @@
 
 #include "gridcolumns.h"
 #include "gridexport.h"
+#include "gridwindow.h"
 
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
@@ -12,11 +13,11 @@
 #include <QLabel>
 #include <QTableView>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 namespace entries {
 
 namespace {
+constexpr QSize kSize(578, 403);
 constexpr int kFirstColumnMargin = 356;
 // What the first column gains when price and quantity are hidden.
 constexpr int kHiddenColumnsWidth = 132;
@@ -25,12 +26,11 @@ enum ReportColumn { Name, Price, Counts, Sum, Date };
 } // namespace
 
 ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
-    : ui::ChildWindow(kCaption, QStringLiteral("TForm12"), QSize(578, 403), QPoint(0, 50), parent)
+    : ui::ChildWindow(kCaption, QStringLiteral("TForm12"), kSize, QPoint(0, 50), parent)
     , m_session(session)
 {
     setWindowIcon(ui::icon(QStringLiteral("window-report")));
-    auto *content = new QWidget(this);
-    QToolBar *toolBar = ui::windowToolBar(content);
+    QToolBar *toolBar = gridWindowToolBar(this);
     auto *kindLabel = new QLabel(QStringLiteral("   Отчёт по: "), toolBar);
     toolBar->addWidget(kindLabel);
     toolBar->addSeparator();
@@ -43,31 +43,17 @@ ReportWindow::ReportWindow(ledger::Session &session, QWidget *parent)
     toolBar->addWidget(m_kind);
     m_period = ui::addPeriodBox(toolBar, 0);
     toolBar->addSeparator();
-    ui::addHiddenPrintButton(toolBar, QStringLiteral("Печать|Печать графика"));
 
-    m_grid = new LedgerGrid(content);
-    m_grid->setObjectName(QStringLiteral("Tov"));
-    ui::nameForAccessibility(m_grid, QStringLiteral("Отчёт"));
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     m_columns = new GridColumns(session.report(),
-                                {{QStringLiteral("names"), QStringLiteral(" Наименование"), 578 - kFirstColumnMargin},
+                                {{QStringLiteral("names"), QStringLiteral(" Наименование"), kSize.width() - kFirstColumnMargin},
                                  {QStringLiteral("price"), QStringLiteral("Цена"), 70, right, right},
                                  {QStringLiteral("counts"), QStringLiteral("Кол-во"), 60, right, Qt::AlignCenter},
                                  {QStringLiteral("suma"), QStringLiteral("Сумма"), 80, right, right},
                                  {QStringLiteral("dates"), QStringLiteral("Дата"), -1, Qt::AlignCenter,
                                   Qt::AlignCenter}},
                                 this);
-    m_grid->setModel(m_columns);
-    setUpGrid(m_grid);
-    m_columns->applyWidths(m_grid);
-    addExportMenu(this, m_grid, *m_columns);
-
-    auto *layout = new QVBoxLayout(content);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(toolBar);
-    layout->addWidget(m_grid, 1);
-    setWidget(content);
+    m_grid = addGridUnder(this, toolBar, m_columns, QStringLiteral("Отчёт"));
     setFocusProxy(m_kind);
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, ui::guarded(this, [this] { select(); }));

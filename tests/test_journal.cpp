@@ -2,6 +2,7 @@
 // editing and deleting from the journal, and the report's four views.
 #include "entrytesting.h"
 
+#include "entries/expensedialog.h"
 #include "ledger/bookkeeping.h"
 #include "ledger/money.h"
 
@@ -357,6 +358,14 @@ private slots:
         }));
         QCOMPARE(loaded, QStringList({"1|Хлеб|1|1|1||" + shortDateOf(todayIso())}));
         QCOMPARE(program.raw().rows("SELECT * FROM List"), before);
+        // The next expense is added: no batch is edited any more.
+        qint64 edited = -1;
+        QVERIFY(driveExpenseDialog([&] { find<QToolButton>(&program.window(), "ToolButton4")->click(); },
+                                   [&](ExpenseForm &f) {
+                                       edited = qobject_cast<entries::ExpenseDialog *>(f.dialog)->editedId();
+                                       f.cancel->click();
+                                   }));
+        QCOMPARE(edited, qint64(0));
         QCOMPARE(log.texts(), QStringList());
     }
 

@@ -226,7 +226,7 @@ private slots:
         QVERIFY(w.session().isOpen());
         QCOMPARE(w.windowTitle(), QStringLiteral("velTor - Семья"));
         QVERIFY(find<QToolButton>(&w, "ToolButton4")->isEnabled());
-        QVERIFY(w.findChildWindow(QStringLiteral("Журнал расхода/дохода")));
+        QVERIFY(w.findChildWindow(app::ChildKind::Journal));
         QCOMPARE(label(w, "Label10")->text(), QStringLiteral("(данные не получены)"));
         auto *settings = find<QDialog>(&w, "TForm7");
         QCOMPARE(find<QLineEdit>(settings, "Edit1")->text(), QStringLiteral("тайна"));

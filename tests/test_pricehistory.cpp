@@ -9,6 +9,7 @@
 #include "charts/plot.h"
 #include "charts/pricehistorychart.h"
 #include "ledger/database.h"
+#include "ledger/reads.h"
 #include "ledger/regional.h"
 #include "ledger/schema.h"
 
@@ -97,7 +98,7 @@ T *open(Program &program)
     if (!command)
         return nullptr;
     command->trigger();
-    auto *window = qobject_cast<T *>(program.window().findChildWindow(charts::PriceHistoryChart::kCaption));
+    auto *window = qobject_cast<T *>(program.window().findChildWindow(app::ChildKind::PriceHistory));
     if (window && !QTest::qWaitFor([window] { return window->isStarted(); }, 15000))
         qWarning("the price history did not start");
     return window;
@@ -306,7 +307,7 @@ private slots:
         QVERIFY(command->isEnabled());
         QTest::keyClick(&program.window(), Qt::Key_H, Qt::ControlModifier);
         auto *window = qobject_cast<charts::PriceHistoryChart *>(
-            program.window().findChildWindow(QStringLiteral("История цен")));
+            program.window().findChildWindow(app::ChildKind::PriceHistory));
         QVERIFY(window);
         QVERIFY(QTest::qWaitFor([window] { return window->isStarted(); }, 15000));
         QCOMPARE(window->objectName(), QStringLiteral("TForm14"));
@@ -328,7 +329,7 @@ private slots:
                                                "+19,17\u00a0%", "5"}));
         // Opening another ledger closes it.
         program.window().LoadDB(data.path);
-        QVERIFY(!program.window().findChildWindow(QStringLiteral("История цен")));
+        QVERIFY(!program.window().findChildWindow(app::ChildKind::PriceHistory));
         QCOMPARE(log.texts(), QStringList());
     }
 
@@ -495,7 +496,7 @@ private slots:
         RawFile raw(ws.newLedger());
         for (const bool whole : {true, false}) {
             const QString plan = raw.rows(QStringLiteral("EXPLAIN QUERY PLAN ")
-                                          + QString(charts::priceHistoryStatement(whole)).replace("?", "'Чай'"))
+                                          + QString(ledger::reads::priceHistory(whole)).replace("?", "'Чай'"))
                                      .join('\n');
             QVERIFY2(plan.contains("USING COVERING INDEX Rashod_item (names=?"), qPrintable(plan));
             QVERIFY2(!plan.contains("TEMP B-TREE"), qPrintable(plan));

@@ -748,7 +748,7 @@ private slots:
         QTRY_VERIFY(program.window().session().isOpen());
         ledger::recordIncome(program.window().session().connection(), "Премия", ledger::Money::fromUnits(5), "", false);
         program.window().session().entriesChanged();
-        QMdiSubWindow *journal = program.window().findChildWindow(QStringLiteral("Журнал расхода/дохода"));
+        QMdiSubWindow *journal = program.window().findChildWindow(app::ChildKind::Journal);
         QVERIFY(journal);
         auto *grid = journal->findChild<QWidget *>("Tov");
         QStringList buttons;

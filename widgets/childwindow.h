@@ -5,9 +5,9 @@
 
 namespace ui {
 
-// A window inside the main window's MDI area: destroyed when closed, recognised by its
-// caption. On the first tick of its one-shot start timer it moves to its place in the
-// client area and calls start(), where it loads its data.
+// A window inside the main window's MDI area: destroyed when closed. On the first tick of
+// its one-shot start timer it moves to its place in the client area and calls start(),
+// where it loads its data.
 class ChildWindow : public QMdiSubWindow
 {
     Q_OBJECT

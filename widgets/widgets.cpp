@@ -234,15 +234,6 @@ QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &label
     return box;
 }
 
-void addHiddenPrintButton(QToolBar *toolBar, const QString &hint)
-{
-    auto *print = new QAction(icon(QStringLiteral("print")), QStringLiteral("Печать"), toolBar);
-    print->setObjectName(QStringLiteral("ToolButton1"));
-    setHint(print, hint);
-    print->setVisible(false);
-    toolBar->addAction(print);
-}
-
 void nameForAccessibility(QWidget *widget, const QString &name)
 {
     widget->setAccessibleName(name);

@@ -62,10 +62,6 @@ QToolBar *windowToolBar(QWidget *parent);
 // `labelName` as its object name when one is given.
 QComboBox *addPeriodBox(QToolBar *toolBar, int preselected, const QString &labelName = QString());
 
-// A print button the window keeps, hidden, for its place on the toolbar (ToolButton1):
-// the journal and the report offer no printing.
-void addHiddenPrintButton(QToolBar *toolBar, const QString &hint);
-
 // The accessible name of a control: its caption, or the tooltip for a control without one.
 void nameForAccessibility(QWidget *widget, const QString &name);
 

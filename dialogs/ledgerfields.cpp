@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace ledger {
+namespace dialogs {
 
 LedgerFields makeLedgerFields(QWidget *container, bool tooltips)
 {
@@ -38,4 +38,4 @@ LedgerFields makeLedgerFields(QWidget *container, bool tooltips)
     return fields;
 }
 
-} // namespace ledger
+} // namespace dialogs

@@ -4,7 +4,7 @@
 #include "widgets/dialogs.h"
 #include "widgets/guard.h"
 #include "widgets/widgets.h"
-#include "ledger/dialogs/ledgerfields.h"
+#include "dialogs/ledgerfields.h"
 #include "ledger/paths.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace ledger {
+namespace dialogs {
 
 namespace {
 const ui::Header kHeader{QStringLiteral("create-db"), QStringLiteral("Создание базы данных"),
@@ -86,7 +86,7 @@ void CreateLedgerDialog::browse()
     const QString chosen = ui::chooseFile(
         {this, true, QStringLiteral("Файлы базы данных (*.tor)"), QStringLiteral("tor")});
     if (!chosen.isEmpty())
-        m_file->setText(paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
+        m_file->setText(ledger::paths::stripApplicationFolder(QDir::toNativeSeparators(chosen)));
 }
 
 void CreateLedgerDialog::create()
@@ -96,4 +96,4 @@ void CreateLedgerDialog::create()
     accept();
 }
 
-} // namespace ledger
+} // namespace dialogs

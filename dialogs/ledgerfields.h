@@ -5,7 +5,7 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-namespace ledger {
+namespace dialogs {
 
 // The three rows that name a ledger, its opening password and its description, as both the
 // create-ledger and the settings dialog show them: "База данных:" with its "..." button,
@@ -23,4 +23,4 @@ struct LedgerFields
 // shows none.
 LedgerFields makeLedgerFields(QWidget *container, bool tooltips);
 
-} // namespace ledger
+} // namespace dialogs

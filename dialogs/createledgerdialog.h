@@ -7,7 +7,7 @@
 class QLineEdit;
 class QPushButton;
 
-namespace ledger {
+namespace dialogs {
 
 // "Создание базы данных": where the new ledger goes, its opening password and its
 // description. OK runs the creation the main window hands in; when that fails the dialog
@@ -41,4 +41,4 @@ private:
     QPushButton *m_ok;
 };
 
-} // namespace ledger
+} // namespace dialogs

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace ledger {
+namespace dialogs {
 
 PasswordPrompt::PasswordPrompt(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
@@ -79,4 +79,4 @@ void PasswordPrompt::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-} // namespace ledger
+} // namespace dialogs

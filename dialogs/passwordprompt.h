@@ -5,7 +5,7 @@
 class QLineEdit;
 class QPushButton;
 
-namespace ledger {
+namespace dialogs {
 
 // "Ввод пароля": asks for a ledger's opening password. "Вход" becomes usable only when the
 // typed text is exactly the ledger's password.
@@ -29,4 +29,4 @@ private:
     QPushButton *m_cancel;
 };
 
-} // namespace ledger
+} // namespace dialogs
