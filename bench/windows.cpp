@@ -185,7 +185,7 @@ void WindowTimes::openLedger()
             ledger::backup::Folder::dailyName(m_path, backups.folder().today())));
         firsts.push_back(ms([&] {
             m_window->LoadDB(m_path);
-            QMdiSubWindow *journal = m_window->findChildWindow(entries::JournalWindow::kCaption);
+            QMdiSubWindow *journal = m_window->findChildWindow(app::ChildKind::Journal);
             waitStarted(journal);
             paint(journal);
         }));
