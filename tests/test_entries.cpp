@@ -25,7 +25,7 @@ ledger::ExpenseLine expenseLine(const QString &name, qint64 priceTicks, qint64 c
 }
 
 // Everything a ledger holds of entries, to compare before and after.
-QStringList entries(const RawFile &raw)
+QStringList storedEntries(const RawFile &raw)
 {
     return raw.rows("SELECT 'List', id, names, suma, dates, times, comments FROM List"
                     " UNION ALL SELECT 'Rashod', id, kod, names, price, counts, doc || '/' || dates FROM Rashod"
@@ -414,7 +414,7 @@ private slots:
             ledger::recordExpenseBatch(c, {expenseLine("Чай", 1250000, 20000, "Чек 5", todayIso()),
                                            expenseLine("Сахар", 5000, 30000, "", todayIso())});
         });
-        const QStringList before = entries(program.raw());
+        const QStringList before = storedEntries(program.raw());
         QTableView *grid = program.journalGrid();
         bool tabMoved = false;
         QVERIFY(driveExpenseDialog([&] { QTest::keyClick(grid, Qt::Key_Return); }, [&](ExpenseForm &f) {
@@ -423,7 +423,7 @@ private slots:
             f.addLine("Мёд", "300", "1");
             f.cancel->click();
         }));
-        QCOMPARE(entries(program.raw()), before);
+        QCOMPARE(storedEntries(program.raw()), before);
         // Esc in the price box: the key filter lets Tab and Esc through.
         QVERIFY(driveExpenseDialog([&] { doubleClick(grid, grid->model()->index(0, 1)); },
                                    [&](ExpenseForm &f) {
@@ -434,7 +434,7 @@ private slots:
                                        QTest::keyClick(f.price, Qt::Key_Escape);
                                    }));
         QVERIFY(tabMoved);
-        QCOMPARE(entries(program.raw()), before);
+        QCOMPARE(storedEntries(program.raw()), before);
         QCOMPARE(program.session().itemNames().stringList(), QStringList({"Сахар", "Чай", "Мёд"}));
         QCOMPARE(log.texts(), QStringList());
     }
@@ -445,7 +445,7 @@ private slots:
         LedgerProgram program([](const ledger::Connection &c) {
             ledger::recordExpenseBatch(c, {expenseLine("Чай", 1250000, 20000, "Чек 5", todayIso())});
         });
-        const QStringList before = entries(program.raw());
+        const QStringList before = storedEntries(program.raw());
         // The engine refuses the second line of any batch.
         program.session().connection().run(
             "CREATE TEMP TRIGGER fail_second BEFORE INSERT ON main.Rashod"
@@ -459,7 +459,7 @@ private slots:
             f.ok->click();
             stayedOpen << (f.dialog->isVisible() && f.list->topLevelItemCount() == 3);
         }));
-        QCOMPARE(entries(program.raw()), before);
+        QCOMPARE(storedEntries(program.raw()), before);
         QTableView *grid = program.journalGrid();
         QVERIFY(driveExpenseDialog([&] { QTest::keyClick(grid, Qt::Key_Enter); }, [&](ExpenseForm &f) {
             f.addLine("Два", "2", "1");
@@ -467,7 +467,7 @@ private slots:
             stayedOpen << (f.dialog->isVisible() && f.list->topLevelItemCount() == 2);
         }));
         QCOMPARE(stayedOpen, QList<bool>({true, true}));
-        QCOMPARE(entries(program.raw()), before);
+        QCOMPARE(storedEntries(program.raw()), before);
         QCOMPARE(log.texts().size(), 2);
         QVERIFY(log.texts().at(0).contains("вторая строка отвергнута"));
         QCOMPARE(log.seen().at(1).icon, QMessageBox::Critical);
@@ -743,7 +743,7 @@ private slots:
     {
         MessageLog log;
         LedgerProgram program;
-        const QStringList before = entries(program.raw());
+        const QStringList before = storedEntries(program.raw());
         const QStringList types = program.session().incomeTypes().stringList();
         struct Case
         {
@@ -771,7 +771,7 @@ private slots:
             find<QPushButton>(d, "Button2")->click();
         }));
         QCOMPARE(failures, QStringList());
-        QCOMPARE(entries(program.raw()), before);
+        QCOMPARE(storedEntries(program.raw()), before);
         QCOMPARE(program.session().incomeTypes().stringList(), types);
 
         // The longest type that fits its prefixed name, and the longest comment.
