@@ -752,7 +752,7 @@ private slots:
         const QList<Case> cases = {
             {"Находка", ",", "", "',' is not a valid floating point value."},
             {"Находка", "1,2,5", "", "'1,2,5' is not a valid floating point value."},
-            {QString(93, QChar(0x044F)), "5", "", "100"},
+            {QString(93, QChar(0x044F)), "5", "", "93 символов, допускается не более 92"},
             {"Находка", "5", QString(256, 'k'), "255"},
         };
         QStringList failures;

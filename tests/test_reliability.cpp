@@ -107,7 +107,7 @@ const char *const kEndless = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT 
 
 QStringList copiesOfKind(const char *kind)
 {
-    return QDir(backup::Folder::standardPath()).entryList({QStringLiteral("*-%1.tor").arg(QLatin1String(kind))}, QDir::Files);
+    return QDir(backup::Folder::standardPath()).entryList({QStringLiteral("*-%1.tor*").arg(QLatin1String(kind))}, QDir::Files);
 }
 
 } // namespace

@@ -832,10 +832,10 @@ private slots:
         RawFile(path).exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
         const QMap<QString, QStringList> before = testing::ledgerContents(path);
         const QDir folder(backup::Folder::standardPath());
-        const QStringList earlier = folder.entryList({"lost-*.tor"}, QDir::Files);
+        const QStringList earlier = folder.entryList({"lost-*.tor*"}, QDir::Files);
         for (int opening = 0; opening < 3; ++opening)
             QVERIFY(Connection::open(path)->repaired().isClean());
-        QStringList copies = folder.entryList({"lost-*.tor"}, QDir::Files);
+        QStringList copies = folder.entryList({"lost-*.tor*"}, QDir::Files);
         for (const QString &copy : earlier)
             copies.removeOne(copy);
         QCOMPARE(copies.size(), 1);
