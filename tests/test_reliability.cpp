@@ -382,7 +382,10 @@ private slots:
         if (!clean) {
             QVERIFY(QFileInfo(connection->repairCopy()).isFile());
             // The copy is the ledger as it was, with what was found.
-            QCOMPARE(Connection::inspect(connection->repairCopy()).extra, extra);
+            const QString unpacked = QFileInfo(path).absolutePath() + QStringLiteral("/repair-copy.tor");
+            QFile::remove(unpacked);
+            backup::unpackCopy(connection->repairCopy(), unpacked);
+            QCOMPARE(Connection::inspect(unpacked).extra, extra);
         }
         // The program's own objects only, and the ledger's rows all there through every write.
         QVERIFY(Connection::inspect(path).isClean());
