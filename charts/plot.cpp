@@ -500,6 +500,10 @@ void Plot::applyVertical()
         m_y->setTickAnchor(0.0);
         m_y->setTickInterval(step);
     };
+    // An axis animation under way holds the old labels; Qt Charts 6.4 steps it over labels that
+    // a new tick count has replaced, so none may run across the change.
+    const QChart::AnimationOptions animations = m_chart->animationOptions();
+    m_chart->setAnimationOptions(QChart::NoAnimation);
     if (step >= m_step) {
         setStep();
         setRange();
@@ -507,6 +511,7 @@ void Plot::applyVertical()
         setRange();
         setStep();
     }
+    m_chart->setAnimationOptions(animations);
     m_step = step;
 }
 
